@@ -1,0 +1,50 @@
+#pragma once
+#include "platform/serial_device.h"
+#include "serial/com_types.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+class TCustomComPort;
+
+// The event thread of an open port: waits for line events on the device and
+// dispatches each batch by the port's SyncMethod. It exists only while the
+// port is open with a non-empty Events.
+class TComThread {
+public:
+    // Sets the device's event mask from the port's Events, then starts.
+    explicit TComThread(TCustomComPort& port);
+    // Stop, then wait until the thread has ended (running queued hand-overs
+    // meanwhile when called on the user-interface thread).
+    ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    // Raises the stop signal and yields the processor once.
+    void Stop();
+    // Waits until the thread has ended, running queued hand-overs meanwhile.
+    void WaitFor();
+    bool Finished() const { return finished_.load(); }
+
+    // The events found by the last completed wait.
+    TComEvents Events() const { return events_; }
+
+    // The line-event mask for a set of events and back.
+    static std::uint32_t EventsToMask(TComEvents events);
+    static TComEvents MaskToEvents(std::uint32_t mask);
+
+private:
+    void Execute();
+    void DispatchComMsg();
+    void DoEvents();
+    void SendEvents();
+
+    TCustomComPort& port_;
+    std::unique_ptr<StopSignal> stop_;
+    TComEvents events_;
+    TSyncMethod syncMethod_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
