@@ -1,0 +1,49 @@
+#pragma once
+#include "modem.h"
+#include "options.h"
+
+#include <random>
+#include <string>
+
+namespace sim {
+
+// Serves the modem on a pseudo-terminal or a serial device: reads request
+// lines, hands them to the modem and writes the replies, with the faults
+// the options ask for. Sleeps in poll() between bytes.
+class Link {
+public:
+    Link(const Options& options, Modem& modem, std::mt19937_64& faultRng);
+    ~Link();
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    // Creates the pseudo-terminal or opens the device; false with error set
+    // when that fails.
+    bool Open(std::string& error);
+    // The device path the program should open.
+    const std::string& Path() const { return path_; }
+    // Serves until a signal arrives on stopFd, the line hangs up or the
+    // hang-up fault fires. Returns the exit code.
+    int Serve(int stopFd);
+
+private:
+    struct Chunk;
+    void HandleLine(const std::string& line);
+    void Schedule(const std::string& reply);
+    void Drain();
+    void Log(const char* direction, const std::string& text) const;
+
+    const Options& options_;
+    Modem& modem_;
+    std::mt19937_64& faultRng_;
+    int fd_ = -1;       // what we read requests from and write replies to
+    int slaveFd_ = -1;  // pseudo-terminal only: held open so the master never sees a hang-up
+    std::string path_;
+    long requests_ = 0;
+    bool hangingUp_ = false;
+    bool droppedLogged_ = false;
+    struct Queue;
+    Queue* queue_ = nullptr;
+};
+
+} // namespace sim
