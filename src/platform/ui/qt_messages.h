@@ -1,0 +1,41 @@
+#pragma once
+#include "platform/messages.h"
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string>
+
+// The message boxes of the program: ShowMessage is an information box with
+// one OK button, ShowError the error box; both carry the application title.
+//
+// Boxes are modal and the event loop keeps running inside them, so a timer
+// whose handler fails would open one error box on top of the other, tick
+// after tick. Therefore only one error box is open at a time: an error raised
+// while it is open is not shown again if it is the one on screen or already
+// waiting; a different one waits (up to kMaxWaitingErrors of them) and is
+// shown when the operator has closed the current box.
+class QtMessageSink final : public MessageSink {
+public:
+    enum class Box { Information, Critical };
+    // Runs one modal box; tests put in a recorder.
+    using BoxRunner = std::function<void(Box box, const std::string& caption, const std::string& text)>;
+
+    static constexpr std::size_t kMaxWaitingErrors = 8;
+
+    explicit QtMessageSink(std::string caption, BoxRunner runner = RunQMessageBox);
+
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+
+    // QMessageBox::information / QMessageBox::critical over the active
+    // window; texts are 8-bit (Latin-1) byte strings.
+    static void RunQMessageBox(Box box, const std::string& caption, const std::string& text);
+
+private:
+    std::string caption_;
+    BoxRunner runner_;
+    bool errorOpen_ = false;
+    std::string errorShown_;
+    std::deque<std::string> waiting_;
+};
