@@ -1,0 +1,37 @@
+// The serial port names on Linux: the tty devices of sysfs that have a driver.
+#include "platform/port_enum.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+// The devices listed under a sysfs tty class directory; EnumerateSerialPorts
+// reads /sys/class/tty. Only sysfs is read: the devices are never opened.
+std::vector<std::string> EnumerateSerialPortsIn(const std::string& classDir)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(classDir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path entry = it->path();
+        // Virtual consoles, pseudo-terminals and the like have no driver behind them.
+        std::error_code linkError;
+        if (!fs::exists(entry / "device" / "driver", linkError))
+            continue;
+        // The 8250 driver registers legacy UART slots whether or not a chip
+        // answers there; an empty slot reports type 0 (unknown).
+        std::ifstream typeFile(entry / "type");
+        int type = -1;
+        if (typeFile >> type && type == 0)
+            continue;
+        names.push_back("/dev/" + entry.filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> EnumerateSerialPorts()
+{
+    return EnumerateSerialPortsIn("/sys/class/tty");
+}

@@ -1,0 +1,4 @@
+# The port setup dialog and the port list behind it.
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  vr_add_test(setup_port_enum_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_port_enum_test.cpp LIBS vr_platform)
+endif()
