@@ -1,0 +1,6 @@
+vr_add_test(line_series_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/line_series_test.cpp
+  LIBS vr_scanner)
+vr_add_test(scan_controller_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/scan_controller_test.cpp
+  LIBS vr_scanner vr_protocol)
