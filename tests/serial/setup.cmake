@@ -2,3 +2,4 @@
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   vr_add_test(setup_port_enum_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_port_enum_test.cpp LIBS vr_platform)
 endif()
+vr_add_test(setup_dialog_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_dialog_test.cpp LIBS vr_serial_ui QT)
