@@ -14,6 +14,8 @@ struct IntCase {
     std::int32_t expected; // with the default -7
 };
 
+void PrintTo(const IntCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class ReadIntValue : public testing::TestWithParam<IntCase> {};
 
 TEST_P(ReadIntValue, ConvertsByTheIntegerGrammarOrGivesTheDefault)

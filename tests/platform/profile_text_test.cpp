@@ -30,6 +30,8 @@ struct FindCase {
     std::optional<std::string> expected;
 };
 
+void PrintTo(const FindCase& c, std::ostream* os) { *os << "[" << c.section << "] " << c.key; }
+
 class ProfileFind : public testing::TestWithParam<FindCase> {};
 
 TEST_P(ProfileFind, ReadsTheFormatAsDocumented)
@@ -66,6 +68,8 @@ struct SetCase {
     const char* value;
     std::string after;
 };
+
+void PrintTo(const SetCase& c, std::ostream* os) { *os << c.name; }
 
 class ProfileSet : public testing::TestWithParam<SetCase> {};
 
