@@ -1,7 +1,7 @@
-#include <QApplication>
+#include "app/ui/app_main.h"
 
-int main(int argc, char* argv[])
+// The program takes no command-line arguments: only its own name is passed on.
+int main(int, char* argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    return RunVarnetrixReader(argv[0]);
 }

@@ -1,0 +1,45 @@
+#include "app/ui/app_main.h"
+
+#include "app/ui/app_texts.h"
+#include "app/ui/form1.h"
+#include "app/ui/form2.h"
+#include "platform/ini_file.h"
+#include "platform/messages.h"
+#include "platform/ui/qt_messages.h"
+#include "platform/ui/sync_wakeup.h"
+#include "platform/workdir.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <string>
+
+int RunVarnetrixReader(char* programName)
+{
+    // SettingsFile exists before anything else and lives to the end; creating
+    // it touches no file.
+    TIniFile SettingsFile(SettingsFilePath());
+
+    int argc = 1;
+    char* argv[] = {programName, nullptr};
+    QApplication app(argc, argv);
+    QtMessageSink boxes(kApplicationTitle);
+    InstallMessages(&boxes);
+    SyncWakeUp wakeUp;
+
+    try {
+        QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+        TForm1 Form1(SettingsFile);
+        TForm2 Form2(Form1.ComPort);
+        QWidget* Form3 = nullptr;  // scanner window: see below
+        Form1.SetOtherWindows(&Form2, Form3);
+        Form1.show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        Messages().ShowError(e.what());
+    } catch (...) {
+        Messages().ShowError(std::string());
+    }
+    InstallMessages(nullptr);
+    return 0;
+}

@@ -1,0 +1,353 @@
+#include "app/ui/form1.h"
+
+#include "app/ui/app_texts.h"
+#include "app/ui/dblclick_label.h"
+#include "app/ui/layout.h"
+#include "platform/messages.h"
+#include "platform/ui/guard.h"
+#include "platform/workdir.h"
+#include "presets/recall.h"
+#include "protocol/requests.h"
+#include "widgets/ui/iledbar.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QTime>
+#include <QTimer>
+
+namespace {
+
+QString ToQ(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string FromQ(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
+template <class T>
+T* Control(QWidget* root, const char* name)
+{
+    T* w = root->findChild<T*>(QString::fromLatin1(name));
+    Q_ASSERT_X(w, "TForm1", name);
+    return w;
+}
+
+// The system's long time format without the time zone, which the original's
+// long time format does not show.
+QString LongTimeText(const QTime& time)
+{
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return QLocale::system().toString(time, format.trimmed());
+}
+
+} // namespace
+
+TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> device)
+    : ComPort("ComPort", std::move(device)), settingsFile_(settingsFile)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    // Design-time settings of the port: the component's defaults are those of
+    // the main window (COM1, 9600 8N1, no flow control, DTR and RTS off, all
+    // events, basic settings stored).
+    ComPort.OnRxChar = [this](TCustomComPort&, std::int32_t count) { ComPortRxChar(count); };
+    ComPort.OnEventError = [this](TCustomComPort&, const std::string& message) { ComPortEventError(message); };
+
+    auto* client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("Form1Client"));
+    setCentralWidget(client);
+    BuildMenu();
+    BuildControls(client, Form1Controls());
+    FindControls();
+
+    for (const ChannelRow& row : kChannels)
+        ComboBox1->addItem(ToQ(std::string(row.listText)));
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QStringLiteral("SATELLITE"));
+
+    int panel = 0;
+    for (const StatusPanelSpec& spec : Form1StatusPanels()) {
+        auto* label = new QLabel(StatusBar1);
+        label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
+        label->setFixedWidth(spec.width);
+        label->setAlignment(spec.align);
+        StatusBar1->addWidget(label);
+        StatusPanel[panel++] = label;
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(Pacing::PollPeriodMs);
+
+    ApplyWindowSpec(this, Form1Window(), menuBar()->sizeHint().height());
+    Connect();
+    Timer1->start();
+
+    // Numbers: our conversions never consult the locale, so "." is the
+    // separator whatever the regional settings; nothing to set here.
+    RunGuarded([this] { FormCreate(); });
+}
+
+TForm1::~TForm1()
+{
+    // The port's notifications reach into this window; stop them first.
+    ComPort.OnRxChar = nullptr;
+    ComPort.OnEventError = nullptr;
+    RunGuarded([this] { ComPort.Close(); });
+}
+
+void TForm1::SetOtherWindows(QWidget* options, QWidget* scanner)
+{
+    options_ = options;
+    scanner_ = scanner;
+}
+
+void TForm1::SetScanLevelDisplay(std::function<void(const std::string&)> show)
+{
+    showScanLevel_ = std::move(show);
+}
+
+void TForm1::BuildMenu()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    File1 = bar->addAction(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    Options1 = bar->addAction(QStringLiteral("Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    About1 = bar->addAction(QStringLiteral("About"));
+    About1->setObjectName(QStringLiteral("About1"));
+}
+
+void TForm1::FindControls()
+{
+    QWidget* c = centralWidget();
+    Image1 = Control<QLabel>(c, "Image1");
+    ComboBox1 = Control<QComboBox>(c, "ComboBox1");
+    SpeedButton1 = Control<QPushButton>(c, "SpeedButton1");
+    PresetBox = Control<QGroupBox>(c, "PresetBox");
+    const char* recall[5] = {"Button1config", "Button2config", "Button3config", "Button4config", "Button5config"};
+    for (int i = 0; i < 5; ++i)
+        Buttonconfig[i] = Control<QPushButton>(c, recall[i]);
+    Edit1 = Control<QLineEdit>(c, "Edit1");
+    BitBtn2 = Control<QPushButton>(c, "BitBtn2");
+    CheckBox2 = Control<QCheckBox>(c, "CheckBox2");
+    Button3 = Control<QPushButton>(c, "Button3");
+    BitBtn1 = Control<QPushButton>(c, "BitBtn1");
+    Button2 = Control<QPushButton>(c, "Button2");
+    Memo1 = Control<QPlainTextEdit>(c, "Memo1");
+    GroupBox1 = Control<QGroupBox>(c, "GroupBox1");
+    CheckBox1 = Control<QCheckBox>(c, "CheckBox1");
+    const char* labels[8] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7", "Label8"};
+    for (int i = 0; i < 8; ++i)
+        StatusLabel[i] = Control<QLabel>(c, labels[i]);
+    Label8 = Control<TDblClickLabel>(c, "Label8");
+    Button1 = Control<QPushButton>(c, "Button1");
+    Label9 = Control<QLabel>(c, "Label9");
+    StaticText9 = Control<QLabel>(c, "StaticText9");
+    iLedBar1 = Control<TiLedBar>(c, "iLedBar1");
+    StatusBar1 = Control<QStatusBar>(c, "StatusBar1");
+}
+
+void TForm1::Connect()
+{
+    connect(SpeedButton1, &QPushButton::clicked, this, Guard([this] { SpeedButton1Click(); }));
+    connect(Timer1, &QTimer::timeout, this, Guard([this] { Timer1Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, Guard([this] { Timer2Timer(); }));
+    connect(Button3, &QPushButton::clicked, this, Guard([this] { Button3Click(); }));
+    connect(Options1, &QAction::triggered, this, Guard([this] { Options1Click(); }));
+    connect(About1, &QAction::triggered, this, Guard([this] { About1Click(); }));
+    connect(Button1, &QPushButton::clicked, this, Guard([this] { Button1Click(); }));
+    connect(BitBtn1, &QPushButton::clicked, this, Guard([this] { BitBtn1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, Guard([this] { Button2Click(); }));
+    connect(BitBtn2, &QPushButton::clicked, this, Guard([this] { BitBtn2Click(); }));
+    // toggled: every change of the tick, by the operator or by the program.
+    connect(CheckBox1, &QCheckBox::toggled, this, Guard([this] { CheckBox1Click(); }));
+    connect(Label8, &TDblClickLabel::doubleClicked, this, Guard([this] { Label8DblClick(); }));
+    // The edit text changes when the operator picks an item and while typing.
+    connect(ComboBox1, &QComboBox::editTextChanged, this, Guard([this] { ComboBox1Change(); }));
+    for (int i = 0; i < 5; ++i)
+        connect(Buttonconfig[i], &QPushButton::clicked, this, Guard([this, i] { ButtonconfigClick(i + 1); }));
+}
+
+// --- creation and close -----------------------------------------------------
+
+void TForm1::FormCreate()
+{
+    ComPort.LoadSettings(stIniFile, SettingsFilePath());
+    const RecallCaptions captions = ReadRecallCaptions(settingsFile_);
+    for (int i = 0; i < 5; ++i)
+        Buttonconfig[i]->setText(ToQ(captions[static_cast<std::size_t>(i)]));
+}
+
+void TForm1::FormClose()
+{
+    ComPort.Close();
+    RecallCaptions captions;
+    for (int i = 0; i < 5; ++i)
+        captions[static_cast<std::size_t>(i)] = FromQ(Buttonconfig[i]->text());
+    WriteRecallCaptions(settingsFile_, captions);
+    ComPort.StoreSettings(stIniFile, SettingsFilePath());
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    if (!RunGuarded([this] { FormClose(); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Closing the main window ends the program; the other windows go with it.
+    if (options_)
+        options_->hide();
+    if (scanner_)
+        scanner_->hide();
+    QCoreApplication::quit();
+}
+
+// --- the main window's own handlers ------------------------------------------
+
+void TForm1::SpeedButton1Click()
+{
+    if (SpeedButton1->isChecked()) {
+        ComPort.Open();
+        SetFontColour(SpeedButton1, Colours::Red.Resolve());
+        SpeedButton1->setText(QString::fromLatin1(kClosePortCaption));
+        CheckBox1->setChecked(false);  // the poll box's rule runs on this change
+        Timer2->stop();
+    } else {
+        ComPort.Close();
+        SetFontColour(SpeedButton1, Colours::WindowText.Resolve());
+        SpeedButton1->setText(QString::fromLatin1(kOpenPortCaption));
+        Timer2->stop();
+        SetBackground(ComboBox1, Colours::Red.Resolve());
+    }
+}
+
+void TForm1::Timer1Timer()
+{
+    StatusPanel[3]->setText(QString::fromLatin1(kClockPrefix) + LongTimeText(QTime::currentTime()));
+}
+
+void TForm1::Button3Click() { Memo1->clear(); }
+
+void TForm1::Options1Click()
+{
+    if (!options_)
+        return;
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
+}
+
+void TForm1::About1Click() { ShowMessage(kAboutText); }
+
+void TForm1::Button1Click()
+{
+    if (!scanner_)
+        return;
+    scanner_->show();
+    scanner_->raise();
+    scanner_->activateWindow();
+}
+
+// --- handlers of the other subsystems ----------------------------------------
+
+void TForm1::BitBtn1Click() { SendBCS(Senders()); }
+void TForm1::Button2Click() { SendCES(Senders()); }
+void TForm1::BitBtn2Click() { SendEditText(Senders(), FromQ(Edit1->text())); }
+
+void TForm1::ComPortRxChar(std::int32_t Count)
+{
+    // Not guarded: an error here goes back to the event thread, which ends
+    // delivery; the port then reports it once through OnEventError.
+    State.ScanLevelText.clear();
+    std::string data;
+    ComPort.ReadStr(data, Count);
+    HandleReceived(State, data, *this);
+    if (CheckBox2->isChecked())
+        AppendEcho(data);
+}
+
+void TForm1::AppendEcho(const std::string& data)
+{
+    // Appended at the end, bytes as received; the box is never re-set whole,
+    // so an event costs the size of its data, not of the box.
+    QTextCursor cursor(Memo1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(ToQ(data));
+}
+
+void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }
+void TForm1::Timer2Timer() { poll_.Tick(); }
+void TForm1::Label8DblClick() { poll_.CorrectOffset(); }
+
+void TForm1::ComboBox1Change()
+{
+    ChooseChannel(Senders(), settingsFile_, ComboBox1->currentIndex(), *this);
+}
+
+void TForm1::ButtonconfigClick(int n) { Recall(Senders(), n); }
+
+void TForm1::ComPortEventError(const std::string& message) { Messages().ShowError(message); }
+
+// --- displays written by the protocol and preset code -------------------------
+
+void TForm1::ShowStatusField(int k, const std::string& text)
+{
+    if (k >= 1 && k <= 7)
+        StatusLabel[k - 1]->setText(ToQ(text));
+}
+
+void TForm1::ShowOffset(const std::string& text) { Label8->setText(ToQ(text)); }
+
+void TForm1::ShowDecoderLock(DecoderLock lock)
+{
+    const bool ok = lock == DecoderLock::Ok;
+    SetBackground(StaticText9, (ok ? Colours::Green : Colours::Red).Resolve());
+    StaticText9->setText(ToQ(std::string(ok ? kDecoderLockOkText : kDecoderLockFaultText)));
+}
+
+void TForm1::ShowScanLevel(const std::string& text)
+{
+    if (showScanLevel_)
+        showScanLevel_(text);
+}
+
+bool TForm1::PollBoxTicked() const { return CheckBox1->isChecked(); }
+void TForm1::SetPollBoxTicked(bool ticked) { CheckBox1->setChecked(ticked); }
+bool TForm1::PollTimerEnabled() const { return Timer2->isActive(); }
+
+void TForm1::SetPollTimerEnabled(bool enabled)
+{
+    if (!enabled)
+        Timer2->stop();
+    else if (!Timer2->isActive())
+        Timer2->start();
+}
+
+std::string TForm1::OffsetCaption() const { return FromQ(Label8->text()); }
+void TForm1::ShowTunedFrequency(const std::string& text) { Label9->setText(ToQ(text)); }
+void TForm1::SetLevelBarPosition(int position) { iLedBar1->SetPosition(position); }
+void TForm1::SetSelectorGreen() { SetBackground(ComboBox1, Colours::Green.Resolve()); }

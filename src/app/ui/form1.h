@@ -1,0 +1,144 @@
+#pragma once
+#include "platform/ini_file.h"
+#include "platform/serial_device.h"
+#include "protocol/program_state.h"
+#include "protocol/reply_parser.h"
+#include "protocol/request_port.h"
+#include "protocol/sender.h"
+#include "protocol/status_poll.h"
+#include "presets/channels.h"
+#include "serial/comport.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class TDblClickLabel;
+class TiLedBar;
+
+// The senders' view of the main window's port.
+class ComPortRequests final : public RequestPort {
+public:
+    explicit ComPortRequests(TCustomComPort& port) : port_(port) {}
+    bool Connected() const override { return port_.Connected(); }
+    std::int32_t WriteStr(const std::string& text) override { return port_.WriteStr(text); }
+
+private:
+    TCustomComPort& port_;
+};
+
+// The main window Form1: owns the port, the program-wide state and every
+// control the operator works with. Each handler is a few lines that call the
+// subsystem it belongs to; every control's signal reaches its handler
+// through the handler guard, so an error is shown and the program goes on.
+class TForm1 : public QMainWindow, private ReplyDisplay, private PollView, private ChannelView {
+public:
+    // settingsFile is the program-wide SettingsFile; device is the port's
+    // serial device (a fake in tests). Runs FormCreate.
+    explicit TForm1(TCustomIniFile& settingsFile,
+                    std::unique_ptr<SerialDevice> device = CreateSystemSerialDevice());
+    ~TForm1() override;
+
+    // The Options window and the scanner window, created after this one.
+    void SetOtherWindows(QWidget* options, QWidget* scanner);
+    // Where the parser's scan level goes (the scanner window's Label1).
+    void SetScanLevelDisplay(std::function<void(const std::string&)> show);
+
+    ProgramState State;
+    TComPort ComPort;
+    ComPortRequests PortRequests{ComPort};
+
+    // Controls, named as on the window (Part of the layout table).
+    QAction* File1 = nullptr;
+    QAction* Options1 = nullptr;
+    QAction* About1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QPushButton* SpeedButton1 = nullptr;
+    QGroupBox* PresetBox = nullptr;
+    QPushButton* Buttonconfig[5] = {};  // Button1config .. Button5config
+    QLineEdit* Edit1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLabel* StatusLabel[8] = {};        // Label1 .. Label8 (Label8 is also Label8 below)
+    TDblClickLabel* Label8 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* StaticText9 = nullptr;
+    TiLedBar* iLedBar1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel[4] = {};
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+
+    // --- handlers (raise on error; the guard shows it) ---
+    void FormCreate();
+    void FormClose();
+    void SpeedButton1Click();
+    void Timer1Timer();
+    void Button3Click();
+    void Options1Click();
+    void About1Click();
+    void Button1Click();
+    void BitBtn1Click();
+    void Button2Click();
+    void BitBtn2Click();
+    void ComPortRxChar(std::int32_t Count);
+    void CheckBox1Click();
+    void Timer2Timer();
+    void Label8DblClick();
+    void ComboBox1Change();
+    void ButtonconfigClick(int n);  // Button1configClick .. Button5configClick
+    void ComPortEventError(const std::string& message);
+
+protected:
+    // FormClose; an error keeps the window open.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    SenderContext Senders() { return {PortRequests, State}; }
+    void AppendEcho(const std::string& data);
+    void BuildMenu();
+    void FindControls();
+    void Connect();
+
+    // ReplyDisplay
+    void ShowStatusField(int k, const std::string& text) override;
+    void ShowOffset(const std::string& text) override;
+    void ShowDecoderLock(DecoderLock lock) override;
+    void ShowScanLevel(const std::string& text) override;
+    // PollView
+    bool PollBoxTicked() const override;
+    void SetPollBoxTicked(bool ticked) override;
+    bool PollTimerEnabled() const override;
+    void SetPollTimerEnabled(bool enabled) override;
+    std::string OffsetCaption() const override;
+    void ShowTunedFrequency(const std::string& text) override;
+    void SetLevelBarPosition(int position) override;
+    // ChannelView
+    void SetSelectorGreen() override;
+
+    TCustomIniFile& settingsFile_;
+    StatusPoll poll_{Senders(), *this};
+    QWidget* options_ = nullptr;
+    QWidget* scanner_ = nullptr;
+    std::function<void(const std::string&)> showScanLevel_;
+};
