@@ -6,3 +6,6 @@ vr_add_test(serial_text_test
 vr_add_test(serial_comport_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/comport_test.cpp
   LIBS vr_serial LABELS thread)
+vr_add_test(serial_events_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/events_test.cpp
+  LIBS vr_serial LABELS thread)
