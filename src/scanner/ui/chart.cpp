@@ -1,0 +1,241 @@
+#include "scanner/ui/chart.h"
+
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+
+QFont TChartStyle::DefaultFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                   QStringLiteral("Helvetica")});
+    f.setPixelSize(11);
+    return f;
+}
+
+namespace {
+
+QColor FromTColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+
+// The values of an axis that get a label and a grid line.
+template <class F>
+void ForEachMark(double lo, double hi, double inc, F f)
+{
+    if (!(inc > 0) || !(hi >= lo))
+        return;
+    const double first = std::ceil(lo / inc - 1e-9) * inc;
+    for (int k = 0;; ++k) {
+        const double v = first + k * inc;
+        if (v > hi + inc * 1e-9 || k > 1000)  // a bound for absurd increments
+            break;
+        f(v);
+    }
+}
+
+QString Label(double v)
+{
+    if (std::fabs(v) < 1e-9)
+        v = 0;  // no "-0" at the origin
+    return QString::number(v, 'g', 10);
+}
+
+constexpr int kGap = 4;
+
+} // namespace
+
+TChart::TChart(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    series_.OnChange = [this] { update(); };
+    UndoZoom();
+}
+
+TChart::~TChart() { series_.OnChange = nullptr; }
+
+void TChart::UndoZoom()
+{
+    xMin_ = style_.BottomAxis.Minimum;
+    xMax_ = style_.BottomAxis.Maximum;
+    yMin_ = style_.LeftAxis.Minimum;
+    yMax_ = style_.LeftAxis.Maximum;
+    update();
+}
+
+bool TChart::Zoomed() const
+{
+    return xMin_ != style_.BottomAxis.Minimum || xMax_ != style_.BottomAxis.Maximum ||
+           yMin_ != style_.LeftAxis.Minimum || yMax_ != style_.LeftAxis.Maximum;
+}
+
+QRect TChart::PlotArea() const
+{
+    const QFontMetrics fm(style_.TextFont);
+    int labels = 0;
+    ForEachMark(style_.LeftAxis.Minimum, style_.LeftAxis.Maximum, style_.LeftAxis.Increment,
+                [&](double v) { labels = std::max(labels, fm.horizontalAdvance(Label(v))); });
+    const int left = kGap + fm.height() + kGap + labels + kGap;
+    const int top = fm.height() + 2 * kGap;
+    const int right = 2 * kGap + fm.horizontalAdvance(Label(style_.BottomAxis.Maximum)) / 2;
+    const int bottom = kGap + fm.height() + kGap / 2 + fm.height() + kGap;
+    return QRect(QPoint(left, top), QPoint(width() - 1 - right, height() - 1 - bottom));
+}
+
+QPointF TChart::ToPixel(double x, double y, const QRect& plot) const
+{
+    const double fx = xMax_ != xMin_ ? (x - xMin_) / (xMax_ - xMin_) : 0.0;
+    const double fy = yMax_ != yMin_ ? (y - yMin_) / (yMax_ - yMin_) : 0.0;
+    return {plot.left() + fx * (plot.right() - plot.left()), plot.bottom() - fy * (plot.bottom() - plot.top())};
+}
+
+void TChart::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), style_.Color);
+    const QRect plot = PlotArea();
+    if (plot.width() < 2 || plot.height() < 2)
+        return;
+    if (!style_.BackWallTransparent)
+        p.fillRect(plot, style_.BackWallColor);
+
+    p.setFont(style_.TextFont);
+    p.setPen(style_.TitleColor);
+    const QRect titleBox(kGap, kGap, width() - 2 * kGap, QFontMetrics(style_.TextFont).height());
+    p.drawText(titleBox, int(style_.TitleAlignment | Qt::AlignVCenter), style_.Title);
+
+    PaintAxes(p, plot);
+    PaintSeries(p, plot);
+
+    if (drag_ == Drag::Zoom) {
+        p.setClipping(false);
+        p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRect(dragStart_, dragNow_).normalized());
+    }
+}
+
+void TChart::PaintAxes(QPainter& p, const QRect& plot)
+{
+    const QFontMetrics fm(style_.TextFont);
+    QPen grid(style_.GridColor, 1, Qt::DotLine);
+
+    ForEachMark(xMin_, xMax_, style_.BottomAxis.Increment, [&](double v) {
+        const int x = int(std::lround(ToPixel(v, yMin_, plot).x()));
+        p.setPen(grid);
+        p.drawLine(x, plot.top(), x, plot.bottom());
+        p.setPen(style_.LabelColor);
+        const QString text = Label(v);
+        const int w = fm.horizontalAdvance(text);
+        p.drawText(QRect(x - w, plot.bottom() + kGap, 2 * w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, text);
+    });
+    ForEachMark(yMin_, yMax_, style_.LeftAxis.Increment, [&](double v) {
+        const int y = int(std::lround(ToPixel(xMin_, v, plot).y()));
+        p.setPen(grid);
+        p.drawLine(plot.left(), y, plot.right(), y);
+        p.setPen(style_.LabelColor);
+        const QString text = Label(v);
+        p.drawText(QRect(0, y - fm.height() / 2, plot.left() - kGap, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   text);
+    });
+
+    p.setPen(style_.AxisColor);
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.drawLine(plot.bottomLeft(), plot.topLeft());
+
+    p.setPen(style_.AxisTitleColor);
+    const int titleTop = plot.bottom() + kGap + fm.height() + kGap / 2;
+    p.drawText(QRect(plot.left(), titleTop, plot.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+               style_.BottomAxis.Title);
+    p.save();
+    p.translate(kGap, plot.center().y());
+    p.rotate(-90);
+    p.drawText(QRect(-plot.height() / 2, 0, plot.height(), fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+               style_.LeftAxis.Title);
+    p.restore();
+}
+
+void TChart::PaintSeries(QPainter& p, const QRect& plot)
+{
+    const std::vector<double>& xs = series_.XValues.Value;
+    const std::vector<double>& ys = series_.YValues.Value;
+    if (xs.empty() || !series_.Active)
+        return;
+    // Points beyond the fixed axes are kept but never drawn outside the plot area.
+    p.save();
+    p.setClipRect(plot);
+    p.setPen(QPen(FromTColor(series_.SeriesColor), 1));
+    for (std::size_t i = 1; i < xs.size(); ++i)
+        p.drawLine(ToPixel(xs[i - 1], ys[i - 1], plot), ToPixel(xs[i], ys[i], plot));
+    if (series_.PointerVisible) {
+        p.setPen(QPen(FromTColor(series_.PointerOutlineColor), 1));
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            const TColor own = series_.ValueColor(static_cast<int>(i));
+            p.setBrush(own == series_.SeriesColor ? FromTColor(series_.PointerColor) : FromTColor(own));
+            const QPointF c = ToPixel(xs[i], ys[i], plot);
+            const QPoint at(int(std::lround(c.x())), int(std::lround(c.y())));
+            p.drawEllipse(at, series_.PointerHorizSize, series_.PointerVertSize);
+        }
+    }
+    p.restore();
+}
+
+void TChart::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        drag_ = Drag::Zoom;
+    } else if (event->button() == Qt::RightButton) {
+        drag_ = Drag::Pan;
+        panStartMin_ = xMin_;
+        panStartMax_ = xMax_;
+    } else {
+        return;
+    }
+    dragStart_ = dragNow_ = event->position().toPoint();
+}
+
+void TChart::mouseMoveEvent(QMouseEvent* event)
+{
+    if (drag_ == Drag::None)
+        return;
+    dragNow_ = event->position().toPoint();
+    if (drag_ == Drag::Pan) {
+        const QRect plot = PlotArea();
+        const double perPixel = (panStartMax_ - panStartMin_) / std::max(1, plot.right() - plot.left());
+        const double shift = -(dragNow_.x() - dragStart_.x()) * perPixel;
+        xMin_ = panStartMin_ + shift;
+        xMax_ = panStartMax_ + shift;
+    }
+    update();
+}
+
+void TChart::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (drag_ == Drag::None)
+        return;
+    dragNow_ = event->position().toPoint();
+    const Drag was = drag_;
+    drag_ = Drag::None;
+    if (was == Drag::Zoom) {
+        const int dx = dragNow_.x() - dragStart_.x();
+        const int dy = dragNow_.y() - dragStart_.y();
+        if (dx >= kMinimumZoomPixels && dy >= kMinimumZoomPixels) {
+            const QRect plot = PlotArea();
+            const double sx = (xMax_ - xMin_) / std::max(1, plot.right() - plot.left());
+            const double sy = (yMax_ - yMin_) / std::max(1, plot.bottom() - plot.top());
+            const double x0 = xMin_ + (dragStart_.x() - plot.left()) * sx;
+            const double x1 = xMin_ + (dragNow_.x() - plot.left()) * sx;
+            const double y0 = yMin_ + (plot.bottom() - dragNow_.y()) * sy;
+            const double y1 = yMin_ + (plot.bottom() - dragStart_.y()) * sy;
+            xMin_ = x0;
+            xMax_ = x1;
+            yMin_ = y0;
+            yMax_ = y1;
+        } else if (dx <= -kMinimumZoomPixels && dy <= -kMinimumZoomPixels) {
+            UndoZoom();
+        }
+    }
+    update();
+}
