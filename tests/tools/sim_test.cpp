@@ -1,5 +1,7 @@
 // Drives the modem simulator as the program would: over a pseudo-terminal,
 // with nothing but system calls.
+#include "sim_process.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -24,115 +26,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-void MakeRaw(int fd)
-{
-    termios t{};
-    ASSERT_EQ(tcgetattr(fd, &t), 0);
-    cfmakeraw(&t);
-    ASSERT_EQ(tcsetattr(fd, TCSANOW, &t), 0);
-}
-
-std::string TempDir()
-{
-    char tmpl[] = "/tmp/simtest.XXXXXX";
-    const char* d = mkdtemp(tmpl);
-    return d ? d : "";
-}
-
-// One run of the simulator. Output of the first line is the device path.
-class Sim {
-public:
-    explicit Sim(std::vector<std::string> args)
-    {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0)
-            return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            close(out[1]);
-            std::vector<char*> argv;
-            static std::string program = SIM_PROGRAM;
-            argv.push_back(program.data());
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        stdout_ = out[0];
-        path_ = ReadLine(5000);
-    }
-
-    ~Sim()
-    {
-        if (pid_ > 0 && !reaped_)
-            Stop();
-        if (stdout_ >= 0)
-            close(stdout_);
-    }
-
-    const std::string& Path() const { return path_; }
-
-    // Sends a signal and waits for the exit; returns the wait status.
-    int Stop(int sig = SIGTERM)
-    {
-        kill(pid_, sig);
-        return Wait(10000);
-    }
-
-    // Waits up to timeoutMs for the exit; -1 when still running.
-    int Wait(int timeoutMs)
-    {
-        auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        int status = 0;
-        for (;;) {
-            pid_t r = wait4(pid_, &status, WNOHANG, &usage_);
-            if (r == pid_) {
-                reaped_ = true;
-                return status;
-            }
-            if (Clock::now() > until)
-                return -1;
-            poll(nullptr, 0, 10);
-        }
-    }
-
-    double CpuSeconds() const
-    {
-        auto s = [](timeval t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-        return s(usage_.ru_utime) + s(usage_.ru_stime);
-    }
-
-private:
-    std::string ReadLine(int timeoutMs)
-    {
-        std::string line;
-        auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < until) {
-            pollfd p{stdout_, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0)
-                continue;
-            char c;
-            if (read(stdout_, &c, 1) != 1)
-                break;
-            if (c == '\n')
-                return line;
-            line += c;
-        }
-        return line;
-    }
-
-    pid_t pid_ = -1;
-    int stdout_ = -1;
-    std::string path_;
-    bool reaped_ = false;
-    rusage usage_{};
-};
+using simtest::Clock;
+using simtest::MakeRaw;
+using simtest::Replies;
+using simtest::Sim;
+using simtest::TempDir;
 
 // The program's end of the line.
 class Line {
@@ -225,21 +123,6 @@ private:
     bool hungUp_ = false;
     int reads_ = 0;
 };
-
-// The replies in a byte stream, each from its ">1/" to its "]".
-std::vector<std::string> Replies(const std::string& stream)
-{
-    std::vector<std::string> out;
-    std::size_t at = 0;
-    while ((at = stream.find(">1/", at)) != std::string::npos) {
-        std::size_t end = stream.find(']', at);
-        if (end == std::string::npos)
-            break;
-        out.push_back(stream.substr(at, end - at + 1));
-        at = end + 1;
-    }
-    return out;
-}
 
 struct Csv {
     double offsetHz;

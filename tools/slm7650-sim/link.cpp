@@ -235,7 +235,7 @@ int Link::Serve(int stopFd)
         }
         if (hangingUp_ && q.chunks.empty()) {
             Drain();
-            std::fprintf(stderr, "slm7650-sim: hanging up after %ld requests\n", requests_);
+            std::fprintf(stderr, "slm7650-sim: hanging up after %ld request%s\n", requests_, requests_ == 1 ? "" : "s");
             return 0;
         }
 
