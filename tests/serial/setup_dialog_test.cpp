@@ -27,8 +27,10 @@ QApplication& App()
     static int argc = 1;
     static char name[] = "setup_dialog_test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit QtTest's input devices are gone before a
+    // static application object would delete them again.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 std::vector<std::string> Entries(const QComboBox* c)
