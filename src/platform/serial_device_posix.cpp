@@ -9,6 +9,7 @@
 #include <linux/serial.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -119,6 +120,13 @@ public:
             return errno;
         if (::ioctl(fd, TIOCEXCL) != 0) {
             int code = errno; // not a terminal at all
+            ::close(fd);
+            return code;
+        }
+        // TIOCEXCL does not bind the superuser; a lock keeps two of our own
+        // programs off one device all the same.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int code = errno == EWOULDBLOCK ? EBUSY : errno;
             ::close(fd);
             return code;
         }

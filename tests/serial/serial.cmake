@@ -9,3 +9,8 @@ vr_add_test(serial_comport_test
 vr_add_test(serial_events_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/events_test.cpp
   LIBS vr_serial LABELS thread)
+if(UNIX)
+  vr_add_test(serial_pty_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/pty_test.cpp
+    LIBS vr_serial LABELS thread)
+endif()
