@@ -71,7 +71,10 @@ void StatusPoll::Tick()
     double level = 0.0;
     if (!TryStrToFloat(ctx_.state.LevelText, level) || !std::isfinite(level))
         return;
-    view_.SetLevelBarPosition(level * 10.0);
+    const double position = level * 10.0;
+    if (position < -1e9 || position > 1e9)
+        return; // far outside the bar's range; keeps the conversion to int defined
+    view_.SetLevelBarPosition(static_cast<int>(std::lround(position)));
 }
 
 void StatusPoll::CorrectOffset()

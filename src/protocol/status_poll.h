@@ -19,8 +19,9 @@ public:
     virtual std::string OffsetCaption() const = 0;
     // Label9 caption (tuned frequency, MHz).
     virtual void ShowTunedFrequency(const std::string& text) = 0;
-    // iLedBar1 Position, tenths of a dBm (the bar clamps it to its range).
-    virtual void SetLevelBarPosition(double position) = 0;
+    // iLedBar1 Position, tenths of a dBm rounded to the nearest (the bar
+    // clamps it to its range).
+    virtual void SetLevelBarPosition(int position) = 0;
 };
 
 // Status poll and frequency-offset correction of the main window.
