@@ -145,6 +145,8 @@ std::string ProfileSetValue(std::string_view text, std::string_view section, std
     const std::string_view eol = LineEnding(text);
     const std::string_view sectionName = Trim(section);
     const std::string_view keyName = Trim(key);
+    // Blanks around a value are not part of it when read, so they are not written.
+    value = Trim(value);
     const std::vector<Line> lines = SplitLines(text);
 
     std::size_t sectionLine = lines.size();

@@ -37,5 +37,6 @@ bool ProfileEntryWritable(std::string_view section, std::string_view key, std::s
 // in place, a missing key appended after the last entry of its section, a
 // missing section appended at the end. Every other byte stays as it was.
 // New lines end like the file's first line ("\r\n" or "\n"; "\n" when none).
+// The value is written without blanks around it, as a read would give it.
 std::string ProfileSetValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);

@@ -86,6 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetCase{"ReplaceKeepsSpellingAndEnding", "[comport]\r\n  PORT  =  COM3  \r\nx=1\r\n",
                 "ComPort", "Port", "COM1", "[comport]\r\n  PORT  =  COM1\r\nx=1\r\n"},
         SetCase{"ReplaceFirstOfRepeated", "[A]\nk=1\nk=2\n", "A", "K", "9", "[A]\nk=9\nk=2\n"},
+        SetCase{"BlanksAroundValueNotWritten", "[A]\nk = 1\n", "A", "k", " 2\t", "[A]\nk = 2\n"},
         SetCase{"ReplaceEmptyValue", "[A]\nk=\n", "A", "k", "v", "[A]\nk=v\n"},
         SetCase{"AppendAfterLastEntryNotAfterComments",
                 "[A]\na=1\n; about B\n\n[B]\nb=2\n", "a", "c", "3",
