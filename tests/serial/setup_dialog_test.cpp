@@ -22,16 +22,34 @@
 
 namespace {
 
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "setup_dialog_test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: at exit QtTest's input devices are gone before a
-    // static application object would delete them again.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+// The application object lives from the first test to the end of the run.
+// It goes before the process exits: destroyed from an exit handler it would
+// delete QtTest's input devices a second time.
+class QtApplicationEnvironment : public ::testing::Environment {
+public:
+    static QApplication& App()
+    {
+        static int argc = 1;
+        static char name[] = "setup_dialog_test";
+        static char* argv[] = {name, nullptr};
+        if (!app_)
+            app_ = new QApplication(argc, argv);
+        return *app_;
+    }
+    void TearDown() override
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    static inline QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+QApplication& App() { return QtApplicationEnvironment::App(); }
 
 std::vector<std::string> Entries(const QComboBox* c)
 {
