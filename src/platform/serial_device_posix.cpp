@@ -78,6 +78,14 @@ tcflag_t StandardRate(std::uint32_t rate)
 
 using Clock = std::chrono::steady_clock;
 
+// A total timeout of n bytes times a multiplier, bounded so that the
+// deadline cannot overflow the clock (about 24 days is "no limit" enough).
+std::uint64_t TotalMs(std::uint32_t multiplier, std::int32_t count, std::uint32_t constant)
+{
+    std::uint64_t ms = std::uint64_t{multiplier} * static_cast<std::uint64_t>(count > 0 ? count : 0) + constant;
+    return ms > 0x7FFFFFFFu ? 0x7FFFFFFFu : ms;
+}
+
 // Milliseconds left until deadline, at least 0, for poll.
 int MsLeft(Clock::time_point deadline)
 {
@@ -331,8 +339,7 @@ public:
         bool immediate = t.ReadIntervalTimeout == kMaxDword && t.ReadTotalTimeoutMultiplier == 0 &&
                          t.ReadTotalTimeoutConstant == 0;
         bool anyEnds = t.ReadIntervalTimeout == kMaxDword; // return once something came
-        std::uint64_t totalMs = std::uint64_t{t.ReadTotalTimeoutMultiplier} * static_cast<std::uint64_t>(count) +
-                                t.ReadTotalTimeoutConstant;
+        std::uint64_t totalMs = TotalMs(t.ReadTotalTimeoutMultiplier, count, t.ReadTotalTimeoutConstant);
         bool limited = totalMs > 0;
         auto deadline = Clock::now() + std::chrono::milliseconds(limited ? totalMs : 0);
         bool intervalLimited = t.ReadIntervalTimeout != 0 && t.ReadIntervalTimeout != kMaxDword;
@@ -374,8 +381,7 @@ public:
         if (fd_ < 0)
             return EBADF;
         const auto& t = timeouts_;
-        std::uint64_t totalMs = std::uint64_t{t.WriteTotalTimeoutMultiplier} * static_cast<std::uint64_t>(count) +
-                                t.WriteTotalTimeoutConstant;
+        std::uint64_t totalMs = TotalMs(t.WriteTotalTimeoutMultiplier, count, t.WriteTotalTimeoutConstant);
         bool limited = totalMs > 0;
         auto deadline = Clock::now() + std::chrono::milliseconds(limited ? totalMs : 0);
         const auto* bytes = static_cast<const unsigned char*>(buffer);

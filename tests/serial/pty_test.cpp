@@ -219,6 +219,31 @@ TEST_F(PtyTest, ReadStrTakesWhatIsQueuedWithoutWaitingForTheRest)
     EXPECT_EQ(text, "");
 }
 
+TEST_F(PtyTest, WriteThatRunsIntoTheWriteTimeoutReturnsFewerBytesWithoutError)
+{
+    port.SetEvents({});
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(50);
+    port.Open();
+    const std::string block(1 << 20, 'x'); // far more than the terminal buffers; nobody reads
+    std::int32_t written = port.WriteStr(block);
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, static_cast<std::int32_t>(block.size()));
+}
+
+TEST_F(PtyTest, ReadWithATotalTimeoutReturnsWhatCameWhenItRunsOut)
+{
+    port.SetEvents({});
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(50);
+    port.Open();
+    SendFromModem("abc");
+    ASSERT_TRUE(WaitForQueued(3));
+    std::string text;
+    EXPECT_EQ(port.ReadStr(text, 10), 3);
+    EXPECT_EQ(text, "abc");
+}
+
 TEST_F(PtyTest, DeviceThatCannotBeOpenedRaisesErrorOneWithTheOsCode)
 {
     struct Case {
