@@ -17,6 +17,11 @@ std::string ProfileReadString(const std::string& section, const std::string& key
 
 bool ProfileWriteString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
+    // A read-only settings file is refused whoever runs us: an administrator's
+    // write (or Wine's, run as root) would otherwise go through.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return false;
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) !=
            FALSE;
 }
