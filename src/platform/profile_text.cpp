@@ -1,6 +1,5 @@
 #include "platform/profile_text.h"
 
-#include <vector>
 
 namespace {
 
@@ -67,20 +66,16 @@ Line Classify(std::string_view text, std::size_t begin, std::size_t contentEnd, 
     return line;
 }
 
-std::vector<Line> SplitLines(std::string_view text)
+// The line starting at pos (pos < text.size()). Lines are visited one at a
+// time so that memory stays at the size of the text, whatever its shape.
+Line LineAt(std::string_view text, std::size_t pos)
 {
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t nl = text.find('\n', pos);
-        std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
-        std::size_t contentEnd = nl == std::string_view::npos ? text.size() : nl;
-        if (contentEnd > pos && text[contentEnd - 1] == '\r')
-            --contentEnd;
-        lines.push_back(Classify(text, pos, contentEnd, end));
-        pos = end;
-    }
-    return lines;
+    std::size_t nl = text.find('\n', pos);
+    std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
+    std::size_t contentEnd = nl == std::string_view::npos ? text.size() : nl;
+    if (contentEnd > pos && text[contentEnd - 1] == '\r')
+        --contentEnd;
+    return Classify(text, pos, contentEnd, end);
 }
 
 std::string_view ValueOf(std::string_view text, const Line& line)
@@ -112,7 +107,9 @@ std::optional<std::string> ProfileFindValue(std::string_view text, std::string_v
     section = Trim(section);
     key = Trim(key);
     bool inSection = false;
-    for (const Line& line : SplitLines(text)) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Line line = LineAt(text, pos);
+        pos = line.end;
         if (line.kind == Kind::Section) {
             if (inSection)
                 return std::nullopt; // only the first section of that name counts
@@ -147,20 +144,29 @@ std::string ProfileSetValue(std::string_view text, std::string_view section, std
     const std::string_view keyName = Trim(key);
     // Blanks around a value are not part of it when read, so they are not written.
     value = Trim(value);
-    const std::vector<Line> lines = SplitLines(text);
-
-    std::size_t sectionLine = lines.size();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].kind == Kind::Section && SameName(lines[i].name, sectionName)) {
-            sectionLine = i;
-            break;
+    // The first section of that name, its entry for the key, or its last entry.
+    std::optional<Line> sectionLine, keyLine, lastEntry;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const Line line = LineAt(text, pos);
+        pos = line.end;
+        if (line.kind == Kind::Section) {
+            if (sectionLine)
+                break;
+            if (SameName(line.name, sectionName))
+                sectionLine = line;
+        } else if (sectionLine && line.kind == Kind::Entry) {
+            if (SameName(line.name, keyName)) {
+                keyLine = line;
+                break;
+            }
+            lastEntry = line;
         }
     }
 
     std::string out;
     out.reserve(text.size() + key.size() + value.size() + section.size() + 8);
 
-    if (sectionLine == lines.size()) {
+    if (!sectionLine) {
         out.append(text);
         if (!text.empty() && text.back() != '\n')
             out.append(eol);
@@ -168,22 +174,15 @@ std::string ProfileSetValue(std::string_view text, std::string_view section, std
         out.append(key).append("=").append(value).append(eol);
         return out;
     }
-
-    std::size_t insertAfter = sectionLine;
-    for (std::size_t i = sectionLine + 1; i < lines.size() && lines[i].kind != Kind::Section; ++i) {
-        if (lines[i].kind != Kind::Entry)
-            continue;
-        if (SameName(lines[i].name, keyName)) {
-            // Replace the value and whatever trailed it; keep the key as spelt and the line ending.
-            out.append(text.substr(0, lines[i].valueBegin));
-            out.append(value);
-            out.append(text.substr(lines[i].contentEnd));
-            return out;
-        }
-        insertAfter = i;
+    if (keyLine) {
+        // Replace the value and whatever trailed it; keep the key as spelt and the line ending.
+        out.append(text.substr(0, keyLine->valueBegin));
+        out.append(value);
+        out.append(text.substr(keyLine->contentEnd));
+        return out;
     }
 
-    const Line& anchor = lines[insertAfter];
+    const Line& anchor = lastEntry ? *lastEntry : *sectionLine;
     out.append(text.substr(0, anchor.end));
     if (text[anchor.end - 1] != '\n') // the anchor is the last line and has no ending
         out.append(eol);
