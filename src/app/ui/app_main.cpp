@@ -8,6 +8,8 @@
 #include "platform/ui/qt_messages.h"
 #include "platform/ui/sync_wakeup.h"
 #include "platform/workdir.h"
+#include "scanner/ui/form3.h"
+#include "serial/ui/com_setup.h"
 
 #include <QApplication>
 
@@ -26,13 +28,15 @@ int RunVarnetrixReader(char* programName)
     QtMessageSink boxes(kApplicationTitle);
     InstallMessages(&boxes);
     SyncWakeUp wakeUp;
+    RegisterComSetupDialog();
 
     try {
         QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
         TForm1 Form1(SettingsFile);
         TForm2 Form2(Form1.ComPort);
-        QWidget* Form3 = nullptr;  // scanner window: see below
-        Form1.SetOtherWindows(&Form2, Form3);
+        TForm3 Form3(Form1.State, Form1.PortRequests);
+        Form1.SetOtherWindows(&Form2, &Form3);
+        Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         Form1.show();
         QApplication::exec();
     } catch (const std::exception& e) {

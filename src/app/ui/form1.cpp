@@ -87,9 +87,14 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     for (const StatusPanelSpec& spec : Form1StatusPanels()) {
         auto* label = new QLabel(StatusBar1);
         label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
-        label->setFixedWidth(spec.width);
         label->setAlignment(spec.align);
-        StatusBar1->addWidget(label);
+        // The last panel reaches to the bar's right end, as in the original.
+        const bool last = panel == static_cast<int>(Form1StatusPanels().size()) - 1;
+        if (last)
+            label->setMinimumWidth(spec.width);
+        else
+            label->setFixedWidth(spec.width);
+        StatusBar1->addWidget(label, last ? 1 : 0);
         StatusPanel[panel++] = label;
     }
 
@@ -100,7 +105,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(Pacing::PollPeriodMs);
 
-    ApplyWindowSpec(this, Form1Window(), menuBar()->sizeHint().height());
+    ApplyWindowSpec(this, Form1Window(), client);
     Connect();
     Timer1->start();
 
@@ -250,7 +255,11 @@ void TForm1::Timer1Timer()
     StatusPanel[3]->setText(QString::fromLatin1(kClockPrefix) + LongTimeText(QTime::currentTime()));
 }
 
-void TForm1::Button3Click() { Memo1->clear(); }
+void TForm1::Button3Click()
+{
+    Memo1->clear();
+    echoAfterCr_ = false;
+}
 
 void TForm1::Options1Click()
 {
@@ -292,11 +301,23 @@ void TForm1::ComPortRxChar(std::int32_t Count)
 
 void TForm1::AppendEcho(const std::string& data)
 {
-    // Appended at the end, bytes as received; the box is never re-set whole,
-    // so an event costs the size of its data, not of the box.
+    // Appended at the end as received; the box is never re-set whole, so an
+    // event costs the size of its data, not of the box. A carriage return,
+    // line feed or the pair shows as one line break (the box's own form of a
+    // line end), also when the pair is split across two events.
+    QString text;
+    text.reserve(static_cast<qsizetype>(data.size()));
+    for (char c : data) {
+        if (c == '\n' && echoAfterCr_) {
+            echoAfterCr_ = false;
+            continue;
+        }
+        echoAfterCr_ = c == '\r';
+        text += (c == '\r' || c == '\n') ? QChar(QChar::ParagraphSeparator) : QChar::fromLatin1(c);
+    }
     QTextCursor cursor(Memo1->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(ToQ(data));
+    cursor.insertText(text);
 }
 
 void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }

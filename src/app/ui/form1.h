@@ -141,4 +141,5 @@ private:
     QWidget* options_ = nullptr;
     QWidget* scanner_ = nullptr;
     std::function<void(const std::string&)> showScanLevel_;
+    bool echoAfterCr_ = false;  // the last echoed byte was a carriage return
 };

@@ -28,8 +28,7 @@ void TForm2::Button2Click() { hide(); }
 
 void TForm2::closeEvent(QCloseEvent* event)
 {
-    if (event->spontaneous())
-        event->ignore();
-    else
-        QWidget::closeEvent(event);
+    // "OK" and "Cancel" hide the window; any close (the window manager's
+    // Alt+F4, say) is refused.
+    event->ignore();
 }

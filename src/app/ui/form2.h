@@ -20,7 +20,7 @@ public:
     void Button2Click();
 
 protected:
-    // The window manager's close (there is no close box) is refused.
+    // Closing (there is no close box) is refused; the buttons hide the window.
     void closeEvent(QCloseEvent* event) override;
 
 private:

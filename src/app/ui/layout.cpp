@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -228,6 +229,16 @@ QWidget* Create(const ControlSpec& c, QWidget* parent)
 
 QFont WindowFont()
 {
+    // Where the original font is missing, take one of the same build and
+    // width, so the texts fit their controls as designed.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                                    QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                                    QStringLiteral("Helvetica")});
+        return true;
+    }();
+    (void)substituted;
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(11);
     return font;
@@ -236,8 +247,13 @@ QFont WindowFont()
 void SetFontColour(QWidget* w, const QColor& colour)
 {
     QPalette p = w->palette();
-    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        p.setColor(role, colour);
+    p.setColor(QPalette::WindowText, colour);
+    // A group box's colour is its caption's (and its labels'); the buttons
+    // in it keep their own text colour, as system-drawn buttons do.
+    if (!qobject_cast<QGroupBox*>(w)) {
+        p.setColor(QPalette::ButtonText, colour);
+        p.setColor(QPalette::Text, colour);
+    }
     w->setPalette(p);
 }
 
@@ -275,15 +291,24 @@ void BuildControls(QWidget* client, std::span<const ControlSpec> controls)
     }
 }
 
-void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, int menuBarHeight)
+void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, QWidget* client)
 {
     window->setWindowTitle(QString::fromLatin1(spec.caption));
     window->setFont(WindowFont());
-    QPalette p = window->palette();
+    if (!client)
+        client = window;
+    QPalette p = client->palette();
     p.setColor(QPalette::Window, spec.background.Resolve());
-    window->setPalette(p);
-    window->setAutoFillBackground(true);
-    window->resize(spec.clientSize.width(), spec.clientSize.height() + menuBarHeight);
+    client->setPalette(p);
+    client->setAutoFillBackground(true);
+    window->resize(spec.clientSize);
+    if (client != window && window->layout()) {
+        // Whatever the menu bar takes comes on top of the client area.
+        window->layout()->activate();
+        const QSize extra = window->size() - client->size();
+        window->resize(spec.clientSize + extra);
+        window->layout()->activate();
+    }
     window->move(spec.position);
 }
 

@@ -99,9 +99,11 @@ QFont WindowFont();
 // and hint. Typed pointers are then found with findChild by name.
 void BuildControls(QWidget* client, std::span<const ControlSpec> controls);
 
-// Applies caption, font, place, client size and background of a window;
-// menuBarHeight is added to the client height.
-void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, int menuBarHeight = 0);
+// Applies caption, font, place, client size and background of a window. The
+// client area is the window itself unless given (a main window's central
+// widget); the background goes to it, not to the menu bar, and the window
+// grows by what the menu bar takes.
+void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, QWidget* client = nullptr);
 
 // The client area of a window: the parent of its controls. It keeps a status
 // bar docked to its bottom edge when the window is resized.

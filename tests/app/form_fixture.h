@@ -1,0 +1,113 @@
+#pragma once
+// A main window on a fake serial device, in a fresh working directory, with
+// virtual time and recorded message boxes.
+#include "app/ui/form1.h"
+#include "fake_serial_device.h"
+#include "platform/ini_file.h"
+#include "platform/ui/sync_wakeup.h"
+#include "platform/workdir.h"
+#include "recorded_messages.h"
+#include "temp_dir.h"
+#include "virtual_clock.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+inline QApplication& TestApp()
+{
+    static int argc = 1;
+    static char name[] = "app_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Runs the event loop until done() holds or timeoutMs of real time passed.
+inline bool ProcessUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Makes a directory the working directory for its lifetime.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::filesystem::path& dir) : old_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(dir);
+    }
+    ~WorkingDirectory() { std::filesystem::current_path(old_); }
+
+private:
+    std::filesystem::path old_;
+};
+
+inline std::string Latin1(const QString& s) { return s.toLatin1().toStdString(); }
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        wakeUp_.emplace();
+        settings_.emplace(SettingsFilePath());
+    }
+    void TearDown() override
+    {
+        form_.reset();
+        wakeUp_.reset();
+    }
+
+    // Settings file content to start with (before MakeForm).
+    void WriteSettings(const std::string& text) { WriteFileBytes(SettingsPath(), text); }
+    std::string SettingsPath() const { return dir_.File("varnetrixreader.ini"); }
+
+    TForm1& MakeForm()
+    {
+        form_ = std::make_unique<TForm1>(*settings_, fake_->Share());
+        return *form_;
+    }
+    TForm1& Form() { return *form_; }
+
+    void OpenPort()
+    {
+        if (!form_)
+            MakeForm();
+        form_->SpeedButton1->click();
+        ASSERT_TRUE(form_->ComPort.Connected());
+        ASSERT_TRUE(fake_->WaitUntilIdle());
+    }
+
+    // Injects bytes and waits until the receive handler has taken them.
+    void Receive(const std::string& bytes)
+    {
+        fake_->Receive(bytes);
+        ASSERT_TRUE(ProcessUntil([&] { return fake_->PendingInput().empty() && fake_->WaitUntilIdle(0); }));
+        QCoreApplication::processEvents();
+    }
+
+    TempDir dir_;
+    WorkingDirectory cwd_{dir_.Path()};
+    VirtualClock clock_;
+    RecordedMessages boxes_;
+    std::shared_ptr<FakeSerialDevice> fake_ = std::make_shared<FakeSerialDevice>();
+    std::optional<SyncWakeUp> wakeUp_;
+    std::optional<TIniFile> settings_;
+    std::unique_ptr<TForm1> form_;
+};
