@@ -82,10 +82,16 @@ void Synchronize(const std::function<void()>& call)
     entry->call = call;
     entry->waited = true;
     Enqueue(entry);
-    std::unique_lock lock(queueLock);
-    entry->doneChanged.wait(lock, [&] { return entry->done; });
-    if (entry->error)
-        std::rethrow_exception(entry->error);
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(queueLock);
+        entry->doneChanged.wait(lock, [&] { return entry->done; });
+        // Taken out so that the error object is released on this thread only.
+        error = std::move(entry->error);
+        entry->error = nullptr;
+    }
+    if (error)
+        std::rethrow_exception(error);
 }
 
 void QueueSyncCall(std::function<void()> call)
@@ -116,7 +122,7 @@ bool RunPendingSyncCalls()
         }
         if (entry->waited) {
             std::lock_guard lock(queueLock);
-            entry->error = error;
+            entry->error = std::move(error);
             entry->done = true;
             entry->doneChanged.notify_all();
         } else if (error) {

@@ -21,6 +21,19 @@
 
 namespace {
 
+// Handlers that capture a test's locals must not outlive the test body: the
+// closing in TearDown would call them.
+void ClearHandlers(TCustomComPort& p)
+{
+    p.OnAfterOpen = p.OnAfterClose = p.OnBeforeOpen = p.OnBeforeClose = nullptr;
+    p.OnTxEmpty = p.OnBreak = p.OnRing = p.OnRxFlag = p.OnRx80Full = nullptr;
+    p.OnCTSChange = p.OnDSRChange = p.OnRLSDChange = nullptr;
+    p.OnRxChar = nullptr;
+    p.OnRxBuf = nullptr;
+    p.OnError = nullptr;
+    p.OnEventError = nullptr;
+}
+
 class EventTest : public ::testing::Test {
 public:
     void SetUp() override
@@ -39,6 +52,7 @@ public:
     }
     void TearDown() override
     {
+        ClearHandlers(*port);
         port.reset();
         SetSyncWakeUp({});
         RunPendingSyncCalls();
