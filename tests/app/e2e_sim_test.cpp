@@ -1,0 +1,92 @@
+// The whole program path on a real line: the main window with the system's
+// serial device, opened on the pseudo-terminal of the modem simulator.
+#include "app/ui/dblclick_label.h"
+#include "form_fixture.h"
+#include "protocol/numbers.h"
+#include "sim_process.h"
+#include "widgets/ui/iledbar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+bool IsNumber(const QString& text)
+{
+    double value = 0;
+    return !text.isEmpty() && TryStrToFloat(text.toLatin1().toStdString(), value);
+}
+
+struct SimCase {
+    const char* name;
+    std::vector<std::string> args;
+    // A stray byte after every reply stays at the head of the next one, so
+    // the CSV reply that follows each BCAS reply is never recognised.
+    bool csvRecognised;
+};
+
+class EndToEnd : public ::testing::TestWithParam<SimCase> {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        wakeUp_.emplace();
+    }
+    TempDir dir_;
+    WorkingDirectory cwd_{dir_.Path()};
+    RecordedMessages boxes_;
+    std::optional<SyncWakeUp> wakeUp_;
+};
+
+TEST_P(EndToEnd, PollChannelAndOffsetCorrectionAgainstTheSimulator)
+{
+    const SimCase& c = GetParam();
+    simtest::Sim sim(c.args);
+    ASSERT_FALSE(sim.Path().empty()) << "the simulator printed no device";
+    WriteFileBytes(dir_.File("varnetrixreader.ini"), "[ComPort]\nPort=" + sim.Path() + "\n");
+
+    TIniFile settings(SettingsFilePath());
+    TForm1 f(settings);
+    ASSERT_EQ(f.ComPort.Port(), sim.Path());
+    f.SpeedButton1->click();
+    ASSERT_TRUE(f.ComPort.Connected()) << (boxes_.errors.empty() ? "" : boxes_.errors[0]);
+
+    f.ComboBox1->setCurrentIndex(0);  // Metop-A
+    EXPECT_EQ(Latin1(f.Label9->text()), "147.8");
+
+    f.CheckBox1->click();
+    ASSERT_TRUE(f.Timer2->isActive());
+    ASSERT_TRUE(ProcessUntil([&] { return IsNumber(f.StatusLabel[0]->text()) && f.iLedBar1->Position() > -600; }, 10000))
+        << "level " << Latin1(f.StatusLabel[0]->text());
+    for (int k = 1; k < 7; ++k)
+        EXPECT_NE(f.StatusLabel[k]->text(), QString()) << "Label" << k + 1;
+
+    if (c.csvRecognised) {
+        ASSERT_TRUE(ProcessUntil([&] { return IsNumber(f.Label8->text()); }, 10000));
+        QTest::mouseDClick(f.Label8, Qt::LeftButton);
+        EXPECT_TRUE(boxes_.errors.empty()) << boxes_.errors.front();
+        EXPECT_TRUE(f.Timer2->isActive()) << "the poll runs again after the correction";
+        EXPECT_NE(Latin1(f.Label9->text()), "147.8") << "the corrected frequency";
+        ASSERT_TRUE(ProcessUntil([&] { return f.StaticText9->text() == QStringLiteral("Decoder lock status OK"); },
+                                 10000))
+            << "offset " << Latin1(f.Label8->text());
+        EXPECT_EQ(f.StaticText9->palette().color(QPalette::Window), QColor(0, 128, 0));
+    } else {
+        ProcessUntil([] { return false; }, 1500);
+        EXPECT_EQ(Latin1(f.Label8->text()), "Hz");
+    }
+
+    f.SpeedButton1->click();
+    EXPECT_FALSE(f.ComPort.Connected());
+    EXPECT_TRUE(boxes_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, EndToEnd,
+                         ::testing::Values(SimCase{"Plain", {}, true}, SimCase{"Split", {"--split"}, true},
+                                           SimCase{"Stray", {"--stray"}, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
