@@ -69,7 +69,7 @@ struct Link::Queue {
 };
 
 Link::Link(const Options& options, Modem& modem, std::mt19937_64& faultRng)
-    : options_(options), modem_(modem), faultRng_(faultRng), queue_(new Queue)
+    : options_(options), modem_(modem), faultRng_(faultRng), queue_(std::make_unique<Queue>())
 {
 }
 
@@ -79,7 +79,6 @@ Link::~Link()
         close(fd_);
     if (slaveFd_ >= 0)
         close(slaveFd_);
-    delete queue_;
 }
 
 bool Link::Open(std::string& error)

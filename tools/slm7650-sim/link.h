@@ -2,6 +2,7 @@
 #include "modem.h"
 #include "options.h"
 
+#include <memory>
 #include <random>
 #include <string>
 
@@ -42,8 +43,8 @@ private:
     long requests_ = 0;
     bool hangingUp_ = false;
     bool droppedLogged_ = false;
-    struct Queue;
-    Queue* queue_ = nullptr;
+    struct Queue; // replies waiting for their time, bounded
+    std::unique_ptr<Queue> queue_;
 };
 
 } // namespace sim
