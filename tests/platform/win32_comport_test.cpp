@@ -1,0 +1,67 @@
+// The port component on the Windows serial device, end to end: COM1 is a
+// pseudo-terminal with scripts/test-windows' echo peer behind it (run under Wine).
+#include "platform/sync_call.h"
+#include "serial/comport.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string WinePortTarget(const std::string& port) {
+    char target[MAX_PATH] = {};
+    DWORD size = sizeof target;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Ports", port.c_str(), RRF_RT_REG_SZ,
+                     nullptr, target, &size) != ERROR_SUCCESS)
+        return {};
+    return target;
+}
+
+TEST(Win32ComPort, OpensWritesDeliversRepliesThroughOnRxCharAndCloses) {
+    const char* ports = std::getenv("VR_WINE_TEST_PORTS");
+    if (ports == nullptr || std::string(ports).find("COM1") == std::string::npos)
+        GTEST_SKIP() << "COM1 is not a test port here (run scripts/test-windows)";
+    ASSERT_EQ(WinePortTarget("COM1").rfind("/dev/pts/", 0), 0u);
+
+    TComPort port; // the program's configuration: COM1, 9600 8N1, all ten events
+    ASSERT_EQ(port.Port(), "COM1");
+    std::vector<std::int32_t> counts;
+    std::string received;
+    port.OnRxChar = [&](TCustomComPort& sender, std::int32_t count) {
+        counts.push_back(count);
+        std::string text;
+        sender.ReadStr(text, count);
+        received += text;
+    };
+    std::vector<std::string> eventErrors;
+    port.OnEventError = [&](TCustomComPort&, const std::string& m) { eventErrors.push_back(m); };
+
+    port.Open(); // the line states after open read as all off: no error
+    ASSERT_TRUE(port.Connected());
+    EXPECT_TRUE(port.ThreadCreated());
+    EXPECT_EQ(port.WriteStr("<1/CSV_\r"), 8);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (received.find(']') == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        WaitForSyncCalls(100);
+    EXPECT_EQ(received, "ECHO <1/CSV_]");
+    std::int32_t total = 0;
+    for (std::int32_t n : counts) {
+        EXPECT_GT(n, 0);
+        total += n;
+    }
+    EXPECT_EQ(total, static_cast<std::int32_t>(received.size()));
+
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.ThreadCreated());
+    EXPECT_TRUE(eventErrors.empty()) << eventErrors.front();
+}
+
+} // namespace
