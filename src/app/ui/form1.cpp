@@ -3,6 +3,7 @@
 #include "app/ui/app_texts.h"
 #include "app/ui/dblclick_label.h"
 #include "app/ui/layout.h"
+#include "app/ui/receive_echo.h"
 #include "platform/messages.h"
 #include "platform/ui/guard.h"
 #include "platform/workdir.h"
@@ -77,6 +78,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     BuildMenu();
     BuildControls(client, Form1Controls());
     FindControls();
+    echo_ = std::make_unique<ReceiveEcho>(Memo1);
 
     for (const ChannelRow& row : kChannels)
         ComboBox1->addItem(ToQ(std::string(row.listText)));
@@ -258,7 +260,7 @@ void TForm1::Timer1Timer()
 void TForm1::Button3Click()
 {
     Memo1->clear();
-    echoAfterCr_ = false;
+    echo_->Reset();
 }
 
 void TForm1::Options1Click()
@@ -296,28 +298,7 @@ void TForm1::ComPortRxChar(std::int32_t Count)
     ComPort.ReadStr(data, Count);
     HandleReceived(State, data, *this);
     if (CheckBox2->isChecked())
-        AppendEcho(data);
-}
-
-void TForm1::AppendEcho(const std::string& data)
-{
-    // Appended at the end as received; the box is never re-set whole, so an
-    // event costs the size of its data, not of the box. A carriage return,
-    // line feed or the pair shows as one line break (the box's own form of a
-    // line end), also when the pair is split across two events.
-    QString text;
-    text.reserve(static_cast<qsizetype>(data.size()));
-    for (char c : data) {
-        if (c == '\n' && echoAfterCr_) {
-            echoAfterCr_ = false;
-            continue;
-        }
-        echoAfterCr_ = c == '\r';
-        text += (c == '\r' || c == '\n') ? QChar(QChar::ParagraphSeparator) : QChar::fromLatin1(c);
-    }
-    QTextCursor cursor(Memo1->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
+        echo_->Append(data);
 }
 
 void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }

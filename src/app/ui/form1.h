@@ -27,6 +27,7 @@ class QStatusBar;
 class QTimer;
 class TDblClickLabel;
 class TiLedBar;
+class ReceiveEcho;
 
 // The senders' view of the main window's port.
 class ComPortRequests final : public RequestPort {
@@ -115,7 +116,6 @@ protected:
 
 private:
     SenderContext Senders() { return {PortRequests, State}; }
-    void AppendEcho(const std::string& data);
     void BuildMenu();
     void FindControls();
     void Connect();
@@ -141,5 +141,5 @@ private:
     QWidget* options_ = nullptr;
     QWidget* scanner_ = nullptr;
     std::function<void(const std::string&)> showScanLevel_;
-    bool echoAfterCr_ = false;  // the last echoed byte was a carriage return
+    std::unique_ptr<ReceiveEcho> echo_;
 };

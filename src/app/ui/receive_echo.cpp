@@ -1,0 +1,23 @@
+#include "app/ui/receive_echo.h"
+
+#include <QChar>
+#include <QPlainTextEdit>
+#include <QString>
+#include <QTextCursor>
+
+void ReceiveEcho::Append(const std::string& data)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(data.size()));
+    for (char c : data) {
+        if (c == '\n' && afterCr_) {
+            afterCr_ = false;
+            continue;
+        }
+        afterCr_ = c == '\r';
+        text += (c == '\r' || c == '\n') ? QChar(QChar::ParagraphSeparator) : QChar::fromLatin1(c);
+    }
+    QTextCursor cursor(box_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+}
