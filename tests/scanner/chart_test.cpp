@@ -1,5 +1,7 @@
 #include "scanner/ui/chart.h"
 
+#include "qt_test_environment.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
@@ -11,9 +13,7 @@
 
 namespace {
 
-int argc = 1;
-char arg0[] = "scan_chart_test";
-char* argv[] = {arg0, nullptr};
+VR_QT_TEST_ENVIRONMENT();
 
 const QRgb kNavy = qRgb(0, 0, 128);
 const QRgb kGreen = qRgb(0, 128, 0);
@@ -21,11 +21,6 @@ const QRgb kLime = qRgb(0, 255, 0);
 
 class Chart : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
     void SetUp() override { chart.resize(529, 281); }
 
     QImage Render()

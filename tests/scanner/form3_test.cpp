@@ -7,6 +7,8 @@
 #include "scanner/ui/click_label.h"
 #include "virtual_clock.h"
 
+#include "qt_test_environment.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
@@ -20,9 +22,7 @@
 
 namespace {
 
-int argc = 1;
-char arg0[] = "scanner_window_test";
-char* argv[] = {arg0, nullptr};
+VR_QT_TEST_ENVIRONMENT();
 
 const QColor kNavy(0, 0, 128);
 const QColor kLime(0, 255, 0);
@@ -44,11 +44,6 @@ private:
 
 class ScannerWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
 
     QString Text(const char* name)
     {

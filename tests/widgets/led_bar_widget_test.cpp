@@ -1,5 +1,7 @@
 #include "widgets/ui/iledbar.h"
 
+#include "qt_test_environment.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -11,17 +13,10 @@
 
 namespace {
 
-int argc = 1;
-char arg0[] = "led_bar_widget_test";
-char* argv[] = {arg0, nullptr};
+VR_QT_TEST_ENVIRONMENT();
 
 class LedBarWidget : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QApplication::instance())
-            new QApplication(argc, argv);
-    }
 
     QImage Render()
     {

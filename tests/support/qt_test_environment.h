@@ -1,0 +1,34 @@
+#pragma once
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+// One QApplication for a test program, created before its first test and
+// destroyed after the last one, before the exit handlers run: the leak
+// check then finds the font database released, and Qt's own statics are
+// not torn down under a live application.
+class QtTestEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "qt_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance())
+            app_ = new QApplication(argc, argv);
+    }
+    void TearDown() override
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+
+private:
+    QApplication* app_ = nullptr;
+};
+
+// Include once per test program, at namespace scope:
+//   VR_QT_TEST_ENVIRONMENT();
+#define VR_QT_TEST_ENVIRONMENT()                                                                 \
+    [[maybe_unused]] ::testing::Environment* const vrQtTestEnvironment =                        \
+        ::testing::AddGlobalTestEnvironment(new QtTestEnvironment)
