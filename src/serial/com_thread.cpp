@@ -63,6 +63,14 @@ void TComThread::Stop()
     std::this_thread::yield();
 }
 
+bool TComThread::CalledFromDispatch() const { return dispatchingOn_.load() == std::this_thread::get_id(); }
+
+void TComThread::Abandon()
+{
+    abandoned_.store(true);
+    Stop();
+}
+
 void TComThread::WaitFor()
 {
     if (!thread_.joinable())
@@ -85,6 +93,15 @@ void TComThread::Execute()
                 break; // stopped, or the wait itself failed
             events_ = MaskToEvents(mask);
             DispatchComMsg();
+            if (abandoned_.load())
+                break;
+        }
+        if (abandoned_.load()) {
+            // The port was closed from inside the dispatch; the device may
+            // already belong to the next session.
+            finished_.store(true);
+            NotifySyncWaiters();
+            return;
         }
         device.SetCommMask(0);
         device.PurgeComm(serialos::kPurgeTxClear | serialos::kPurgeRxClear);
@@ -99,18 +116,42 @@ void TComThread::Execute()
     NotifySyncWaiters();
 }
 
+namespace {
+
+// Marks the thread that runs a dispatch for as long as it runs.
+class DispatchMark {
+public:
+    explicit DispatchMark(std::atomic<std::thread::id>& mark) : mark_(mark)
+    {
+        mark_.store(std::this_thread::get_id());
+    }
+    ~DispatchMark() { mark_.store(std::thread::id()); }
+    DispatchMark(const DispatchMark&) = delete;
+    DispatchMark& operator=(const DispatchMark&) = delete;
+
+private:
+    std::atomic<std::thread::id>& mark_;
+};
+
+} // namespace
+
 void TComThread::DispatchComMsg()
 {
     switch (syncMethod_) {
     case smThreadSync:
-        Synchronize([this] { DoEvents(); });
+        Synchronize([this] {
+            DispatchMark mark(dispatchingOn_);
+            DoEvents();
+        });
         break;
     case smWindowSync:
         SendEvents();
         break;
-    case smNone:
+    case smNone: {
+        DispatchMark mark(dispatchingOn_);
         DoEvents();
         break;
+    }
     }
 }
 

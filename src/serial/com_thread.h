@@ -28,6 +28,14 @@ public:
     void WaitFor();
     bool Finished() const { return finished_.load(); }
 
+    // True when the calling thread is inside this thread's current dispatch
+    // (a handler closing its own port): waiting for the thread would then
+    // wait for the caller itself.
+    bool CalledFromDispatch() const;
+    // For that case: stop, and once the dispatch returns, end without touching
+    // the device again, so that it can be closed (and reopened) meanwhile.
+    void Abandon();
+
     // The events found by the last completed wait.
     TComEvents Events() const { return events_; }
 
@@ -46,5 +54,7 @@ private:
     TComEvents events_;
     TSyncMethod syncMethod_;
     std::atomic<bool> finished_{false};
+    std::atomic<bool> abandoned_{false};
+    std::atomic<std::thread::id> dispatchingOn_{}; // set while a dispatch runs
     std::thread thread_;
 };

@@ -217,8 +217,9 @@ TCustomComPort::~TCustomComPort()
         // The abort failed; the thread and the handle must still go before
         // the component does.
     }
-    eventThread_.reset();
-    threadCreated_ = false;
+    if (eventThread_)
+        EndEventThread();
+    ReapAbandonedThreads(true);
     if (eventWindow_)
         eventWindow_->port = nullptr;
     eventWindow_.reset();
@@ -302,6 +303,7 @@ void TCustomComPort::SetupComPort()
 
 void TCustomComPort::Open()
 {
+    ReapAbandonedThreads(false);
     if (connected_)
         return;
     DoBeforeOpen();
@@ -336,16 +338,33 @@ void TCustomComPort::Close()
     DoBeforeClose();
     if (int code = device_->PurgeComm(serialos::kPurgeTxAbort | serialos::kPurgeRxAbort))
         throw EComPort(CE_PurgeFailed, code);
-    if (threadCreated_) {
-        eventThread_.reset(); // stops and waits, running queued hand-overs
-        threadCreated_ = false;
-        if (eventWindow_)
-            eventWindow_->port = nullptr;
-        eventWindow_.reset();
-    }
+    if (threadCreated_)
+        EndEventThread();
     DestroyHandle();
     connected_ = false;
     DoAfterClose();
+}
+
+void TCustomComPort::EndEventThread()
+{
+    if (eventThread_ && eventThread_->CalledFromDispatch()) {
+        // A handler is closing its own port: the thread waits for that very
+        // handler, so waiting for the thread would never end.
+        eventThread_->Abandon();
+        abandonedThreads_.push_back(std::move(eventThread_));
+    }
+    eventThread_.reset(); // stops and waits, running queued hand-overs
+    threadCreated_ = false;
+    if (eventWindow_)
+        eventWindow_->port = nullptr;
+    eventWindow_.reset();
+}
+
+void TCustomComPort::ReapAbandonedThreads(bool all)
+{
+    std::erase_if(abandonedThreads_, [all](const std::unique_ptr<TComThread>& t) {
+        return all || t->Finished();
+    });
 }
 
 void TCustomComPort::CheckHandle() const

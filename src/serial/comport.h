@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class TCustomComPort;
 class TComThread;
@@ -314,6 +315,9 @@ private:
     void PostEventError(const std::string& message);
     // Queues event codes to the user-interface thread (smWindowSync).
     void PostEvents(TComEvents events);
+    // Stops and discards the event thread (Close step 4).
+    void EndEventThread();
+    void ReapAbandonedThreads(bool all);
 
     std::string name_;
     std::unique_ptr<SerialDevice> device_;
@@ -339,6 +343,8 @@ private:
 
     std::unique_ptr<TComThread> eventThread_;
     bool threadCreated_ = false;
+    // Threads left by a Close from inside their own dispatch; joined once ended.
+    std::vector<std::unique_ptr<TComThread>> abandonedThreads_;
     std::shared_ptr<EventWindow> eventWindow_;
     // Shared with queued calls so that they can tell the component is gone.
     std::shared_ptr<TCustomComPort*> self_;

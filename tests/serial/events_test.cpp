@@ -191,6 +191,46 @@ TEST_F(EventTest, CloseRunsTheQueuedHandOverFirstWithThePortStillOpen)
     EXPECT_FALSE(port->Connected());
 }
 
+// A handler that closes (or reopens) its own port: the event thread waits
+// for that very handler, so Close must not wait for the thread.
+TEST_F(EventTest, HandlerClosingItsOwnPortDoesNotHang)
+{
+    struct Case {
+        const char* name;
+        std::function<void(TCustomComPort&)> inHandler;
+        bool openAfter;
+    };
+    const Case cases[] = {
+        {"close", [](TCustomComPort& p) { p.Close(); }, false},
+        {"reopen on another device", [](TCustomComPort& p) { p.SetPort(p.Port() == "COM1" ? "COM2" : "COM1"); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool once = true;
+        port->OnRxChar = [&](TCustomComPort& p, std::int32_t n) {
+            std::string s;
+            p.ReadStr(s, n);
+            counts.push_back(n);
+            if (once) {
+                once = false;
+                c.inHandler(p);
+            }
+        };
+        port->Open();
+        fake->Receive("ab");
+        ASSERT_TRUE(PumpUntil([&] { return !counts.empty(); }));
+        EXPECT_EQ(port->Connected(), c.openAfter);
+        if (!c.openAfter)
+            port->Open();
+        // Delivery goes on with the new thread.
+        fake->Receive("cde");
+        ASSERT_TRUE(PumpUntil([&] { return counts.size() == 2; }));
+        EXPECT_EQ(counts.back(), 3);
+        port->Close();
+        counts.clear();
+    }
+}
+
 // The mend: an error during a hand-over ends delivery as before, but is
 // handed to the user-interface side once instead of vanishing.
 TEST_F(EventTest, ErrorDuringAHandOverEndsDeliveryAndIsReportedOnce)
