@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,7 @@ TEST_F(Chart, RightDragPansHorizontallyOnly)
 TEST_F(Chart, SeriesChangesScheduleARepaint)
 {
     chart.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
     QApplication::processEvents();
     int paints = 0;
     struct Counter : QObject {
