@@ -198,8 +198,10 @@ bool ProfileWriteString(const std::string& section, const std::string& key,
     case ReadResult::Ok:
         break;
     }
-    // The rename only needs the directory writable; a read-only file is refused as the system would.
-    if (::access(target->c_str(), W_OK) != 0)
+    // The rename only needs the directory writable, so a read-only file is refused here: when
+    // we may not write it, and also when no one may (no write bit at all), which even the
+    // superuser is held to, as the read-only attribute holds everyone on Windows.
+    if ((old.st_mode & 0222) == 0 || ::access(target->c_str(), W_OK) != 0)
         return false;
     return ReplaceFile(*target, ProfileSetValue(text, section, key, value), &old);
 }

@@ -162,21 +162,33 @@ TEST_F(ProfileFile, InterruptedWriteLeavesOldFileWholeAndNoTemporary)
     }
 }
 
-TEST_F(ProfileFile, ReadOnlyFileAndDirectoryAreRefusedWithRealPermissions)
+TEST_F(ProfileFile, ReadOnlyFileIsRefused)
+{
+    // No write bit for anyone: refused for every user, the superuser included.
+    WriteFileBytes(path, "[S]\nk=1\n");
+    fs::permissions(path, fs::perms(0444));
+    EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
+    EXPECT_FALSE(ProfileWriteString("T", "k", "2", path));
+    EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
+    EXPECT_EQ(dir.EntryCount(), 1u);
+    EXPECT_EQ(Read("S", "k"), "1"); // still readable
+}
+
+TEST_F(ProfileFile, FileAndDirectoryThisUserMayNotWriteAreRefused)
 {
     {
-        // With root's rights permission bits stop no write: only a normal user sees the refusal.
+        // The superuser passes every permission check: only a normal user sees these refusals.
         const std::string probe = dir.File("probe");
         WriteFileBytes(probe, "");
-        fs::permissions(probe, fs::perms::owner_read);
+        fs::permissions(probe, fs::perms::owner_read | fs::perms::group_write | fs::perms::others_write);
         const bool bitsIgnored = std::ofstream(probe, std::ios::app).is_open();
         fs::remove(probe);
         if (bitsIgnored)
-            GTEST_SKIP() << "running with root's rights: permission bits do not stop writes "
-                            "(the refusal path is covered by the injected failures)";
+            GTEST_SKIP() << "running with the superuser's rights: permission bits do not stop it "
+                            "(InterruptedWriteLeavesOldFileWholeAndNoTemporary injects the refusal)";
     }
     WriteFileBytes(path, "[S]\nk=1\n");
-    fs::permissions(path, fs::perms::owner_read);
+    fs::permissions(path, fs::perms(0466)); // others may write, this user (the owner) may not
     EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
     EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
 

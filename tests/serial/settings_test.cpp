@@ -371,25 +371,31 @@ TEST_F(PortSettings, RefusedWritesRaiseFailedToStoreAndLeaveTheFile)
     ExpectError([&] { port.StoreSettings(stIniFile, dir.File("missing/x.ini")); }, 16, "Failed to store settings");
 }
 
-TEST_F(PortSettings, ReadOnlyFileAndDirectoryWithRealPermissions)
+TEST_F(PortSettings, ReadOnlyFileRaisesFailedToStore)
+{
+    const std::string before = "[ComPort]\nPort=COM3\n";
+    WriteFileBytes(path, before);
+    fs::permissions(path, fs::perms(0444));
+    ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(dir.EntryCount(), 1u);
+}
+
+TEST_F(PortSettings, UnwritableDirectoryRaisesFailedToStore)
 {
     {
         const std::string probe = dir.File("probe");
-        WriteFileBytes(probe, "");
-        fs::permissions(probe, fs::perms::owner_read);
-        const bool bitsIgnored = std::ofstream(probe, std::ios::app).is_open();
-        fs::remove(probe);
+        fs::create_directory(probe);
+        fs::permissions(probe, fs::perms::owner_read | fs::perms::owner_exec);
+        const bool bitsIgnored = std::ofstream(probe + "/x").is_open();
+        fs::permissions(probe, fs::perms::owner_all);
+        fs::remove_all(probe);
         if (bitsIgnored)
-            GTEST_SKIP() << "running with root's rights: permission bits do not stop writes "
+            GTEST_SKIP() << "running with the superuser's rights: a directory's permission bits do not stop it "
                             "(RefusedWritesRaiseFailedToStoreAndLeaveTheFile injects the refusal)";
     }
     const std::string before = "[ComPort]\nPort=COM3\n";
     WriteFileBytes(path, before);
-    fs::permissions(path, fs::perms::owner_read);
-    ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
-    EXPECT_EQ(ReadFileBytes(path), before);
-
-    fs::permissions(path, fs::perms(0644));
     fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
     ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
     fs::permissions(dir.Path(), fs::perms::owner_all);
