@@ -50,6 +50,7 @@ constexpr int kGap = 4;
 TChart::TChart(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(style_.Title);  // a painted widget has no text of its own to expose
     series_.OnChange = [this] { update(); };
     UndoZoom();
 }
