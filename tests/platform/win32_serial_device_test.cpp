@@ -266,6 +266,40 @@ TEST_F(Win32ComDeviceTest, EventLoopDeliversRepliesAsTheyArrive) {
     EXPECT_EQ(device_->Close(), 0);
 }
 
+// Windows reports kEvRxChar for new bytes only; Wine reports it again at every
+// wait while old bytes lie unread. Either way a loop that leaves them there
+// must not turn into a busy loop.
+TEST_F(Win32ComDeviceTest, UnreadBytesDoNotMakeTheWaitSpin) {
+    OpenTestPort("COM1");
+    if (IsSkipped()) return;
+    std::int32_t done = 0;
+    ASSERT_EQ(device_->Write("keep\r", 5, done), 0);
+    std::this_thread::sleep_for(400ms);
+    ASSERT_EQ(Queued(), 10);
+
+    auto stop = device_->CreateStopSignal();
+    std::atomic<int> wakeUps{0};
+    const double cpuBefore = ProcessCpuMs();
+    auto waiter = std::async(std::launch::async, [&] {
+        for (;;) {
+            std::uint32_t seen = 0;
+            const WaitOutcome outcome = device_->WaitCommEvent(*stop, seen);
+            if (outcome == WaitOutcome::Stopped || outcome == WaitOutcome::WaitFailed) return;
+            ++wakeUps;
+        }
+    });
+    std::this_thread::sleep_for(1s);
+    stop->Raise();
+    ASSERT_EQ(waiter.wait_for(5s), std::future_status::ready);
+    EXPECT_LT(wakeUps.load(), 150);
+    EXPECT_LT(ProcessCpuMs() - cpuBefore, 250.0);
+
+    char reply[16] = {};
+    ASSERT_EQ(device_->Read(reply, 10, done), 0); // still all there
+    EXPECT_EQ(std::string(reply, done), "ECHO keep]");
+    EXPECT_EQ(device_->Close(), 0);
+}
+
 // The peer closes its side, as an unplugged adapter would. Runs once per
 // peer: COM2 is gone afterwards.
 TEST_F(Win32ComDeviceTest, HangUpNeitherSpinsNorBlocksClose) {
