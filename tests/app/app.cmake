@@ -5,7 +5,7 @@ vr_add_test(app_form_test
   QT)
 
 # The main window on the real serial device, against the modem simulator.
-if(TARGET slm7650-sim AND NOT WIN32)
+if(VR_WITH_QT AND TARGET slm7650-sim AND NOT WIN32)
   vr_add_test(app_e2e_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/e2e_sim_test.cpp LIBS vr_app QT)
   target_include_directories(app_e2e_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools)
   target_compile_definitions(app_e2e_test PRIVATE SIM_PROGRAM="$<TARGET_FILE:slm7650-sim>")
