@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTime>
 #include <QTimer>
@@ -280,6 +281,25 @@ TEST_F(FormTest, EchoAppendsTheRawBytesOnlyWhileTicked)
 
     f.Button3->click();
     EXPECT_TRUE(f.Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(FormTest, EchoFollowsTheNewTextUnlessTheOperatorScrolledBack)
+{
+    OpenPort();
+    TForm1& f = Form();
+    f.show();
+    f.CheckBox2->click();
+    QScrollBar* bar = f.Memo1->verticalScrollBar();
+    std::string many;
+    for (int i = 0; i < 40; ++i)
+        many += ">1/BCS_" + std::to_string(i) + "]\r";
+    Receive(many);
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    Receive(many);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(FormTest, AnErrorWhileReceivingIsShownOnceAndEndsDelivery)

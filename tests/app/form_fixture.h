@@ -23,13 +23,21 @@
 #include <optional>
 #include <string>
 
+// The application object, made at first use and destroyed when the tests
+// end (not by exit handlers, which run after Qt's own statics are gone).
 inline QApplication& TestApp()
 {
-    static int argc = 1;
-    static char name[] = "app_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = [] {
+        static int argc = 1;
+        static char name[] = "app_test";
+        static char* argv[] = {name, nullptr};
+        struct Teardown : ::testing::Environment {
+            void TearDown() override { delete QCoreApplication::instance(); }
+        };
+        ::testing::AddGlobalTestEnvironment(new Teardown);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
 }
 
 // Runs the event loop until done() holds or timeoutMs of real time passed.

@@ -22,13 +22,21 @@
 
 namespace {
 
+// Made at first use, destroyed when the tests end rather than by the exit
+// handlers (which run after Qt's own statics are gone).
 QApplication& App()
 {
-    static int argc = 1;
-    static char name[] = "platform_ui_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = [] {
+        static int argc = 1;
+        static char name[] = "platform_ui_test";
+        static char* argv[] = {name, nullptr};
+        struct Teardown : ::testing::Environment {
+            void TearDown() override { delete QCoreApplication::instance(); }
+        };
+        ::testing::AddGlobalTestEnvironment(new Teardown);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
 }
 
 int VisibleMessageBoxes()

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QString>
 #include <QTextCursor>
 
@@ -17,7 +18,13 @@ void ReceiveEcho::Append(const std::string& data)
         afterCr_ = c == '\r';
         text += (c == '\r' || c == '\n') ? QChar(QChar::ParagraphSeparator) : QChar::fromLatin1(c);
     }
+    // The view follows new text while it shows the end; an operator who has
+    // scrolled back to read is left where he is.
+    QScrollBar* bar = box_->verticalScrollBar();
+    const bool followEnd = bar->value() == bar->maximum();
     QTextCursor cursor(box_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
+    if (followEnd)
+        bar->setValue(bar->maximum());
 }
