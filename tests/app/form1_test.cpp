@@ -326,24 +326,59 @@ TEST_F(FormTest, AnErrorWhileReceivingIsShownOnceAndEndsDelivery)
 
 // --- subsystems on the window ------------------------------------------------------
 
-TEST_F(FormTest, PickingAChannelSendsItsSequenceOnce)
+TEST_F(FormTest, PickingAChannelSendsItsSequenceOnceAndPickingItAgainResendsIt)
 {
     OpenPort();
     TForm1& f = Form();
-    f.ComboBox1->setCurrentIndex(3);  // FY3A
-    EXPECT_EQ(fake_->writes(), (std::vector<Write>{{0, "<1/REM_\r"},
-                                                   {200, "<1/DF_151.000000\r"},
-                                                   {600, "<1/SDRV_QPSK_5600.000\r"},
-                                                   {1000, "<1/DSR_NRM\r"}}));
+    f.show();
+    f.ComboBox1->setFocus();
+    for (int i = 0; i < 4; ++i)  // from no item down to the fourth, FY3A
+        QTest::keyClick(f.ComboBox1, Qt::Key_Down);
+    ASSERT_EQ(f.ComboBox1->currentIndex(), 3);
+    const auto writes = fake_->writes();
+    ASSERT_GE(writes.size(), 4u);
+    const std::vector<Write> lastSequence(writes.end() - 4, writes.end());
+    const std::int64_t t = lastSequence[0].atMs;
+    EXPECT_EQ(lastSequence, (std::vector<Write>{{t, "<1/REM_\r"},
+                                                {t + 200, "<1/DF_151.000000\r"},
+                                                {t + 600, "<1/SDRV_QPSK_5600.000\r"},
+                                                {t + 1000, "<1/DSR_NRM\r"}}));
+    EXPECT_EQ(writes.size(), 16u) << "one sequence per pick";
     EXPECT_EQ(Latin1(f.Label9->text()), "151");
     EXPECT_EQ(Background(f.ComboBox1), QColor(0, 128, 0));
     EXPECT_DOUBLE_EQ(f.State.ChannelFrequency, 151.0);
+
+    // After the port was closed and opened again, the same channel is sent again.
+    f.SpeedButton1->click();
+    f.SpeedButton1->click();
+    ASSERT_EQ(Background(f.ComboBox1), kRed);
+    emit f.ComboBox1->activated(3);
+    EXPECT_EQ(fake_->writes().size(), 20u);
+    EXPECT_EQ(Background(f.ComboBox1), QColor(0, 128, 0));
+}
+
+TEST_F(FormTest, TypingIntoTheSelectorSendsOnlyTheChannelItSpells)
+{
+    OpenPort();
+    TForm1& f = Form();
+    f.show();
+    f.ComboBox1->setFocus();
+    f.ComboBox1->lineEdit()->selectAll();
+    QTest::keyClicks(f.ComboBox1->lineEdit(), "LRIX");
+    EXPECT_TRUE(fake_->writes().empty());
+    EXPECT_EQ(Latin1(f.Label9->text()), "0") << "each change still shows the channel frequency";
+
+    QTest::keyClick(f.ComboBox1->lineEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(f.ComboBox1->lineEdit(), "T");  // "LRIT"
+    ASSERT_EQ(fake_->writes().size(), 4u) << Latin1(f.ComboBox1->currentText());
+    EXPECT_EQ(fake_->writes()[1].bytes, "<1/DF_137.500000\r");
+    EXPECT_EQ(Latin1(f.Label9->text()), "137.5");
 }
 
 TEST_F(FormTest, ChannelChoiceWithThePortClosedShowsTheGuardOnce)
 {
     TForm1& f = MakeForm();
-    f.ComboBox1->setCurrentIndex(0);
+    emit f.ComboBox1->activated(0);
     EXPECT_EQ(boxes_.messages, std::vector<std::string>{"First, open Com Port please !"});
     EXPECT_EQ(Latin1(f.Label9->text()), "0");
     EXPECT_EQ(Background(f.ComboBox1), kRed);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -41,14 +42,17 @@ inline QApplication& TestApp()
 }
 
 // Runs the event loop until done() holds or timeoutMs of real time passed.
+// The loop sleeps between events; a 5 ms timer wakes it to look at done().
 inline bool ProcessUntil(const std::function<bool()>& done, int timeoutMs = 5000)
 {
-    QElapsedTimer timer;
-    timer.start();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer wake;
+    wake.start(5);
     while (!done()) {
-        if (timer.elapsed() > timeoutMs)
+        if (elapsed.elapsed() > timeoutMs)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

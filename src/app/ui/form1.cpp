@@ -192,8 +192,10 @@ void TForm1::Connect()
     // toggled: every change of the tick, by the operator or by the program.
     connect(CheckBox1, &QCheckBox::toggled, this, Guard([this] { CheckBox1Click(); }));
     connect(Label8, &TDblClickLabel::doubleClicked, this, Guard([this] { Label8DblClick(); }));
-    // The edit text changes when the operator picks an item and while typing.
-    connect(ComboBox1, &QComboBox::editTextChanged, this, Guard([this] { ComboBox1Change(); }));
+    // A change: the operator picks an item (also the one already shown, so a
+    // channel can be sent again) or types into the edit field.
+    connect(ComboBox1, &QComboBox::activated, this, Guard([this] { ComboBox1Change(); }));
+    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, Guard([this] { ComboBox1Change(); }));
     for (int i = 0; i < 5; ++i)
         connect(Buttonconfig[i], &QPushButton::clicked, this, Guard([this, i] { ButtonconfigClick(i + 1); }));
 }
@@ -307,7 +309,14 @@ void TForm1::Label8DblClick() { poll_.CorrectOffset(); }
 
 void TForm1::ComboBox1Change()
 {
-    ChooseChannel(Senders(), settingsFile_, ComboBox1->currentIndex(), *this);
+    // Typed text selects the item it spells exactly, or none; the list keeps
+    // its last pick meanwhile, which must not be sent again at every key.
+    const bool typed = ComboBox1->currentIndex() < 0 ||
+                       ComboBox1->currentText() != ComboBox1->itemText(ComboBox1->currentIndex());
+    const int index = typed ? ComboBox1->findText(ComboBox1->currentText(),
+                                                  Qt::MatchFixedString | Qt::MatchCaseSensitive)
+                            : ComboBox1->currentIndex();
+    ChooseChannel(Senders(), settingsFile_, index, *this);
 }
 
 void TForm1::ButtonconfigClick(int n) { Recall(Senders(), n); }
