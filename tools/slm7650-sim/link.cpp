@@ -142,7 +142,15 @@ void Link::Schedule(const std::string& reply)
         q.bytes += bytes.size();
         q.chunks.push_back({std::move(bytes), at});
     };
-    if (options_.split && reply.size() >= 2) {
+    if (options_.bytewise) {
+        // Every byte on its own, so that the reader sees each reply in as many
+        // pieces as it has bytes.
+        for (std::size_t i = 0; i < reply.size(); ++i) {
+            if (i > 0)
+                due += std::chrono::milliseconds(1);
+            push(reply.substr(i, 1), due);
+        }
+    } else if (options_.split && reply.size() >= 2) {
         std::uniform_int_distribution<int> pieces(2, 4);
         std::uniform_int_distribution<int> gapMs(3, 15);
         int n = std::min<int>(pieces(faultRng_), static_cast<int>(reply.size()));

@@ -58,6 +58,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error)
             o.verbose = true;
         } else if (arg == "--split") {
             o.split = true;
+        } else if (arg == "--bytewise") {
+            o.bytewise = true;
         } else if (arg == "--stray") {
             o.stray = true;
         } else if (arg == "--device" || arg == "--link" || arg == "--silent") {
@@ -132,6 +134,7 @@ Options:
                     reports +HZ when tuned to the nominal frequency
                     (default: a different offset per carrier)
   --split           write each reply in random pieces with small gaps
+  --bytewise        write each reply one byte at a time, 1 ms apart
   --delay MS        wait MS milliseconds before each reply
   --stray           write stray bytes (line feeds, noise) after each reply
   --silent MNEMONIC never answer this request (may be repeated)

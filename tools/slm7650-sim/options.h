@@ -10,6 +10,7 @@ struct Options {
     std::string device;   // serve this device instead of a new pseudo-terminal
     std::string link;     // place a symlink to the served device here
     bool split = false;   // write replies in random pieces with small gaps
+    bool bytewise = false; // write replies one byte at a time, a millisecond apart
     int delayMs = 0;      // wait this long before each reply
     bool stray = false;   // write stray bytes after each reply
     std::set<std::string> silent;  // mnemonics never answered
