@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // No cut bytes: one byte per event, the finest cutting there is.
         std::size_t n = cuts.empty() ? 1 : cuts[next++ % cuts.size()];
         if (pastTheBound)
-            n *= 257; // keep the event count of a long text sane
+            n *= 1024; // a few dozen events for a long text, each one trimming RxLine
         n = std::min(n, rest.size());
         HandleReceived(cut, rest.substr(0, n), cutCalls);
         CheckAfterEvent(cut);
