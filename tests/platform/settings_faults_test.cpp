@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -172,6 +173,9 @@ TEST_F(SettingsFaults, SettingsPathThatIsNoUsableFileGivesDefaultsAndIsNeverDama
         {"a dangling symbolic link",
          [](const TempDir& d, const std::string& p) { fs::create_symlink(d.File("gone.ini"), p); }, kDefaults,
          "COM1", false, ""},
+        {"a named pipe nobody writes to", // an open that waits for a writer would hang the start
+         [](const TempDir&, const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, kDefaults, "COM1",
+         false, ""},
         {"a sparse file of 100 MB",
          [](const TempDir&, const std::string& p) {
              WriteFileBytes(p, "[Recall]\nRecall1=Big\n[ComPort]\nPort=COM4\n");
@@ -196,6 +200,7 @@ TEST_F(SettingsFaults, SettingsPathThatIsNoUsableFileGivesDefaultsAndIsNeverDama
         c.make(where, p);
         const std::string headBefore = fs::is_regular_file(p) ? Head(p, 64) : "";
         const std::size_t entriesBefore = where.EntryCount();
+        const fs::file_type typeBefore = fs::symlink_status(p).type();
 
         // Start-up: the port settings and the captions.
         TComPort startPort{"ComPort", std::make_shared<FakeSerialDevice>()->Share()};
@@ -231,6 +236,7 @@ TEST_F(SettingsFaults, SettingsPathThatIsNoUsableFileGivesDefaultsAndIsNeverDama
                 EXPECT_EQ(std::string(e.what()), "Failed to store settings");
             }
             EXPECT_EQ(where.EntryCount(), entriesBefore) << "nothing created beside it";
+            EXPECT_EQ(fs::symlink_status(p).type(), typeBefore) << "replaced by something else";
             if (fs::is_regular_file(p)) {
                 EXPECT_EQ(fs::file_size(p), 100u * 1024 * 1024);
                 EXPECT_EQ(Head(p, 64), headBefore);
