@@ -482,6 +482,27 @@ private:
     FakeSerialDevice& device_;
 };
 
+// A settings file whose reads fail, to see what creation does with an error.
+class FailingIniFile final : public TCustomIniFile {
+public:
+    FailingIniFile() : TCustomIniFile("failing.ini") {}
+    std::string ReadValue(const std::string&, const std::string&, const std::string&) override
+    {
+        throw EIniFileException("Unable to read failing.ini");
+    }
+    void WriteValue(const std::string&, const std::string&, const std::string&) override {}
+};
+
+TEST_F(FormTest, AnErrorWhileCreatingIsShownAndTheWindowKeepsItsDesignTimeCaptions)
+{
+    FailingIniFile failing;
+    TForm1 f(failing, fake_->Share());
+    EXPECT_EQ(boxes_.errors, std::vector<std::string>{"Unable to read failing.ini"});
+    EXPECT_EQ(Latin1(f.Buttonconfig[4]->text()), "Conf. 5");
+    f.SpeedButton1->click();  // the window works
+    EXPECT_TRUE(f.ComPort.Connected());
+}
+
 TEST_F(FormTest, ClosingWithThePortOpenClosesItBeforeWritingSettings)
 {
     WatchingIniFile watched(SettingsFilePath(), *fake_);

@@ -39,6 +39,7 @@ int RunVarnetrixReader(char* programName)
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         Form1.show();
         QApplication::exec();
+        Form1.SetScanLevelDisplay({});  // Form3 goes first
     } catch (const std::exception& e) {
         Messages().ShowError(e.what());
     } catch (...) {
