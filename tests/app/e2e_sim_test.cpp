@@ -31,6 +31,8 @@ struct SimCase {
     bool csvRecognised;
 };
 
+void PrintTo(const SimCase& c, std::ostream* os) { *os << c.name; }
+
 class EndToEnd : public ::testing::TestWithParam<SimCase> {
 protected:
     void SetUp() override

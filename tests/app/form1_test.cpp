@@ -520,6 +520,8 @@ struct RefusedCase {
     std::function<void(const std::string& path)> prepare;
 };
 
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.what; }
+
 class RefusedSettingsWrite : public FormTest, public ::testing::WithParamInterface<RefusedCase> {};
 
 TEST_P(RefusedSettingsWrite, IsShownAtCloseAndTheWindowStaysOpenWithThePortClosed)
