@@ -11,3 +11,6 @@ if(VR_WITH_QT AND TARGET slm7650-sim AND NOT WIN32)
   target_compile_definitions(app_e2e_test PRIVATE SIM_PROGRAM="$<TARGET_FILE:slm7650-sim>")
   add_dependencies(app_e2e_test slm7650-sim)
 endif()
+
+# The program's entry: windows at start, settings file at close, exit code.
+vr_add_test(app_startup_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup_test.cpp LIBS vr_app QT)
