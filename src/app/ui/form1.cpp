@@ -86,16 +86,16 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     ComboBox1->setEditText(QStringLiteral("SATELLITE"));
 
     int panel = 0;
-    for (const StatusPanelSpec& spec : Form1StatusPanels()) {
+    for (const StatusPanelLayout& cell : Form1StatusPanels()) {
         auto* label = new QLabel(StatusBar1);
         label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
-        label->setAlignment(spec.align);
+        label->setAlignment(cell.align);
         // The last panel reaches to the bar's right end, as in the original.
         const bool last = panel == static_cast<int>(Form1StatusPanels().size()) - 1;
         if (last)
-            label->setMinimumWidth(spec.width);
+            label->setMinimumWidth(cell.width);
         else
-            label->setFixedWidth(spec.width);
+            label->setFixedWidth(cell.width);
         StatusBar1->addWidget(label, last ? 1 : 0);
         StatusPanel[panel++] = label;
     }
@@ -107,7 +107,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(Pacing::PollPeriodMs);
 
-    ApplyWindowSpec(this, Form1Window(), client);
+    ApplyWindowLayout(this, Form1Window(), client);
     Connect();
     Timer1->start();
 

@@ -61,7 +61,7 @@ public:
     TComPort ComPort;
     ComPortRequests PortRequests{ComPort};
 
-    // Controls, named as on the window (Part of the layout table).
+    // Controls, named as on the window (see the layout table).
     QAction* File1 = nullptr;
     QAction* Options1 = nullptr;
     QAction* About1 = nullptr;

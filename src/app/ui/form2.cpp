@@ -15,7 +15,7 @@ TForm2::TForm2(TCustomComPort& comPort, QWidget* parent)
     BitBtn1 = findChild<QPushButton*>(QStringLiteral("BitBtn1"));
     Button1 = findChild<QPushButton*>(QStringLiteral("Button1"));
     Button2 = findChild<QPushButton*>(QStringLiteral("Button2"));
-    ApplyWindowSpec(this, Form2Window());
+    ApplyWindowLayout(this, Form2Window());
 
     connect(BitBtn1, &QPushButton::clicked, this, Guard([this] { BitBtn1Click(); }));
     connect(Button1, &QPushButton::clicked, this, Guard([this] { Button1Click(); }));

@@ -42,137 +42,137 @@ constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 // status bar (0, 445, 529 x 18) fills the bottom, so the client is 529 x 463.
 const std::array kForm1Controls = {
     // Top and middle area.
-    ControlSpec{.name = "Image1", .kind = ControlKind::Picture, .left = 16, .top = 8, .width = 153, .height = 25},
-    ControlSpec{.name = "ComboBox1", .kind = ControlKind::ComboBox, .left = 184, .top = 10, .width = 129, .height = 21,
+    ControlLayout{.name = "Image1", .kind = ControlKind::Picture, .left = 16, .top = 8, .width = 153, .height = 25},
+    ControlLayout{.name = "ComboBox1", .kind = ControlKind::ComboBox, .left = 184, .top = 10, .width = 129, .height = 21,
                 .text = "SATELLITE", .background = Red, .bold = true},
-    ControlSpec{.name = "SpeedButton1", .kind = ControlKind::LatchButton, .left = 24, .top = 64, .width = 57, .height = 25,
+    ControlLayout{.name = "SpeedButton1", .kind = ControlKind::LatchButton, .left = 24, .top = 64, .width = 57, .height = 25,
                 .text = "Open Port"},
-    ControlSpec{.name = "PresetBox", .kind = ControlKind::GroupBox, .left = 104, .top = 40, .width = 209, .height = 73,
+    ControlLayout{.name = "PresetBox", .kind = ControlKind::GroupBox, .left = 104, .top = 40, .width = 209, .height = 73,
                 .text = " Recall Config. ", .font = Yellow},
-    ControlSpec{.name = "Button1config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 8, .top = 16,
+    ControlLayout{.name = "Button1config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 8, .top = 16,
                 .width = 50, .height = 17, .text = "MetOp", .hint = kRecallButtons[0].hint.data()},
-    ControlSpec{.name = "Button2config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 16,
+    ControlLayout{.name = "Button2config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 16,
                 .width = 50, .height = 17, .text = "FY3A", .hint = kRecallButtons[1].hint.data()},
-    ControlSpec{.name = "Button3config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 16,
+    ControlLayout{.name = "Button3config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 16,
                 .width = 50, .height = 17, .text = "FY3B", .hint = kRecallButtons[2].hint.data()},
-    ControlSpec{.name = "Button4config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 44,
+    ControlLayout{.name = "Button4config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 44,
                 .width = 50, .height = 17, .text = "LRIT", .hint = kRecallButtons[3].hint.data()},
-    ControlSpec{.name = "Button5config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 44,
+    ControlLayout{.name = "Button5config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 44,
                 .width = 50, .height = 17, .text = "Conf. 5", .hint = kRecallButtons[4].hint.data()},
-    ControlSpec{.name = "Edit1", .kind = ControlKind::Edit, .left = 16, .top = 128, .width = 217, .height = 21, .text = "<1/"},
-    ControlSpec{.name = "BitBtn2", .kind = ControlKind::BitButton, .left = 256, .top = 128, .width = 57, .height = 21,
+    ControlLayout{.name = "Edit1", .kind = ControlKind::Edit, .left = 16, .top = 128, .width = 217, .height = 21, .text = "<1/"},
+    ControlLayout{.name = "BitBtn2", .kind = ControlKind::BitButton, .left = 256, .top = 128, .width = 57, .height = 21,
                 .text = "Send"},
-    ControlSpec{.name = "CheckBox2", .kind = ControlKind::CheckBox, .left = 16, .top = 157, .width = 129, .height = 17,
+    ControlLayout{.name = "CheckBox2", .kind = ControlKind::CheckBox, .left = 16, .top = 157, .width = 129, .height = 17,
                 .text = "Show receiving string", .font = Yellow, .fontPx = 7},
-    ControlSpec{.name = "Button3", .kind = ControlKind::Button, .left = 160, .top = 158, .width = 41, .height = 17,
+    ControlLayout{.name = "Button3", .kind = ControlKind::Button, .left = 160, .top = 158, .width = 41, .height = 17,
                 .text = "Clear"},
-    ControlSpec{.name = "BitBtn1", .kind = ControlKind::BitButton, .left = 216, .top = 158, .width = 41, .height = 17,
+    ControlLayout{.name = "BitBtn1", .kind = ControlKind::BitButton, .left = 216, .top = 158, .width = 41, .height = 17,
                 .text = "BCS", .font = Black, .hint = "Bulk Consolidated Status"},
-    ControlSpec{.name = "Button2", .kind = ControlKind::Button, .left = 272, .top = 158, .width = 41, .height = 17,
+    ControlLayout{.name = "Button2", .kind = ControlKind::Button, .left = 272, .top = 158, .width = 41, .height = 17,
                 .text = "CES", .font = Black, .hint = "Status of voltage, PLL, e.t.c."},
-    ControlSpec{.name = "Memo1", .kind = ControlKind::Memo, .left = 16, .top = 184, .width = 297, .height = 161},
+    ControlLayout{.name = "Memo1", .kind = ControlKind::Memo, .left = 16, .top = 184, .width = 297, .height = 161},
 
     // Status group: no caption; the poll box sits in its frame line.
-    ControlSpec{.name = "GroupBox1", .kind = ControlKind::GroupBox, .left = 328, .top = 2, .width = 193, .height = 343,
+    ControlLayout{.name = "GroupBox1", .kind = ControlKind::GroupBox, .left = 328, .top = 2, .width = 193, .height = 343,
                 .font = Yellow},
-    ControlSpec{.name = "CheckBox1", .kind = ControlKind::CheckBox, .parent = "GroupBox1", .left = 16, .top = -2,
+    ControlLayout{.name = "CheckBox1", .kind = ControlKind::CheckBox, .parent = "GroupBox1", .left = 16, .top = -2,
                 .width = 137, .height = 17, .text = "BCAS Analog parameters", .font = Yellow, .background = Navy},
-    ControlSpec{.name = "StaticText1", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 32,
+    ControlLayout{.name = "StaticText1", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 32,
                 .width = 89, .height = 17, .text = "Signal Level, dBm", .font = Aqua},
-    ControlSpec{.name = "Label1", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 24,
+    ControlLayout{.name = "Label1", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 24,
                 .width = 89, .height = 25, .text = "dBm", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
                 .align = kCentre},
-    ControlSpec{.name = "StaticText2", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 72,
+    ControlLayout{.name = "StaticText2", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 72,
                 .width = 51, .height = 17, .text = "Raw BER", .font = Aqua},
-    ControlSpec{.name = "Label2", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 64,
+    ControlLayout{.name = "Label2", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 64,
                 .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
                 .align = kCentre},
-    ControlSpec{.name = "StaticText3", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 112,
+    ControlLayout{.name = "StaticText3", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 112,
                 .width = 75, .height = 17, .text = "Corrected BER", .font = Aqua},
-    ControlSpec{.name = "Label3", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 104,
+    ControlLayout{.name = "Label3", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 104,
                 .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .align = kCentre},
-    ControlSpec{.name = "StaticText5", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 152,
+    ControlLayout{.name = "StaticText5", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 152,
                 .width = 37, .height = 17, .text = "EB/N0", .font = Aqua},
-    ControlSpec{.name = "Label5", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 144,
+    ControlLayout{.name = "Label5", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 144,
                 .width = 89, .height = 25, .text = "db", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .align = kCentre},
-    ControlSpec{.name = "StaticText4", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 192,
+    ControlLayout{.name = "StaticText4", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 192,
                 .width = 76, .height = 17, .text = "Int. Read Error ", .font = Aqua},
-    ControlSpec{.name = "Label4", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 184,
+    ControlLayout{.name = "Label4", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 184,
                 .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .align = kCentre},
-    ControlSpec{.name = "StaticText6", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 232,
+    ControlLayout{.name = "StaticText6", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 232,
                 .width = 80, .height = 17, .text = "Buffer Fill Status", .font = Aqua},
-    ControlSpec{.name = "Label6", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 224,
+    ControlLayout{.name = "Label6", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 224,
                 .width = 89, .height = 25, .text = "%", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .align = kCentre},
-    ControlSpec{.name = "StaticText7", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 272,
+    ControlLayout{.name = "StaticText7", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 272,
                 .width = 83, .height = 17, .text = "Frame BER Stat.", .font = Aqua},
-    ControlSpec{.name = "Label7", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 264,
+    ControlLayout{.name = "Label7", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 264,
                 .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .align = kCentre},
-    ControlSpec{.name = "StaticText8", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 312,
+    ControlLayout{.name = "StaticText8", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 312,
                 .width = 83, .height = 17, .text = "Frequency offset", .font = Aqua},
-    ControlSpec{.name = "Label8", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 304,
+    ControlLayout{.name = "Label8", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 304,
                 .width = 89, .height = 25, .text = "Hz", .font = Lime, .background = ToolTipText, .fontPx = 16,
                 .bold = true, .hint = "Double click to update offset", .align = kCentre},
 
     // Bottom area.
-    ControlSpec{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 360, .width = 65, .height = 17,
+    ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 360, .width = 65, .height = 17,
                 .text = "Freq.Scan."},
-    ControlSpec{.name = "Label9", .kind = ControlKind::Label, .left = 160, .top = 360, .width = 50, .height = 13,
+    ControlLayout{.name = "Label9", .kind = ControlKind::Label, .left = 160, .top = 360, .width = 50, .height = 13,
                 .text = "Frequency", .font = Lime},
-    ControlSpec{.name = "StaticText9", .kind = ControlKind::StaticText, .left = 336, .top = 360, .width = 177,
+    ControlLayout{.name = "StaticText9", .kind = ControlKind::StaticText, .left = 336, .top = 360, .width = 177,
                 .height = 17, .text = "Decoder lock status UNKN", .font = Lime, .align = kCentre},
-    ControlSpec{.name = "iLedBar1", .kind = ControlKind::LevelBar, .left = 16, .top = 392, .width = 505, .height = 16,
+    ControlLayout{.name = "iLedBar1", .kind = ControlKind::LevelBar, .left = 16, .top = 392, .width = 505, .height = 16,
                 .background = Black},
-    ControlSpec{.name = "StaticText10", .kind = ControlKind::StaticText, .left = 16, .top = 408, .width = 6, .height = 17,
+    ControlLayout{.name = "StaticText10", .kind = ControlKind::StaticText, .left = 16, .top = 408, .width = 6, .height = 17,
                 .text = "|", .font = Yellow},
-    ControlSpec{.name = "StaticText11", .kind = ControlKind::StaticText, .left = 129, .top = 408, .width = 6,
+    ControlLayout{.name = "StaticText11", .kind = ControlKind::StaticText, .left = 129, .top = 408, .width = 6,
                 .height = 17, .text = "|", .font = Yellow},
-    ControlSpec{.name = "StaticText12", .kind = ControlKind::StaticText, .left = 240, .top = 408, .width = 6,
+    ControlLayout{.name = "StaticText12", .kind = ControlKind::StaticText, .left = 240, .top = 408, .width = 6,
                 .height = 17, .text = "|", .font = Yellow},
-    ControlSpec{.name = "StaticText13", .kind = ControlKind::StaticText, .left = 350, .top = 408, .width = 6,
+    ControlLayout{.name = "StaticText13", .kind = ControlKind::StaticText, .left = 350, .top = 408, .width = 6,
                 .height = 17, .text = "|", .font = Yellow},
-    ControlSpec{.name = "StaticText14", .kind = ControlKind::StaticText, .left = 460, .top = 408, .width = 6,
+    ControlLayout{.name = "StaticText14", .kind = ControlKind::StaticText, .left = 460, .top = 408, .width = 6,
                 .height = 17, .text = "|", .font = Yellow},
-    ControlSpec{.name = "StaticText15", .kind = ControlKind::StaticText, .left = 6, .top = 422, .width = 22,
+    ControlLayout{.name = "StaticText15", .kind = ControlKind::StaticText, .left = 6, .top = 422, .width = 22,
                 .height = 20, .text = "-60", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StaticText16", .kind = ControlKind::StaticText, .left = 120, .top = 422, .width = 22,
+    ControlLayout{.name = "StaticText16", .kind = ControlKind::StaticText, .left = 120, .top = 422, .width = 22,
                 .height = 20, .text = "-50", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StaticText17", .kind = ControlKind::StaticText, .left = 230, .top = 422, .width = 22,
+    ControlLayout{.name = "StaticText17", .kind = ControlKind::StaticText, .left = 230, .top = 422, .width = 22,
                 .height = 20, .text = "-40", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StaticText18", .kind = ControlKind::StaticText, .left = 340, .top = 422, .width = 22,
+    ControlLayout{.name = "StaticText18", .kind = ControlKind::StaticText, .left = 340, .top = 422, .width = 22,
                 .height = 20, .text = "-30", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StaticText19", .kind = ControlKind::StaticText, .left = 450, .top = 422, .width = 22,
+    ControlLayout{.name = "StaticText19", .kind = ControlKind::StaticText, .left = 450, .top = 422, .width = 22,
                 .height = 20, .text = "-20", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StaticText20", .kind = ControlKind::StaticText, .left = 496, .top = 422, .width = 32,
+    ControlLayout{.name = "StaticText20", .kind = ControlKind::StaticText, .left = 496, .top = 422, .width = 32,
                 .height = 20, .text = "dBm", .font = Teal, .fontPx = 13},
-    ControlSpec{.name = "StatusBar1", .kind = ControlKind::StatusBar, .left = 0, .top = 445, .width = 529, .height = 18,
+    ControlLayout{.name = "StatusBar1", .kind = ControlKind::StatusBar, .left = 0, .top = 445, .width = 529, .height = 18,
                 .background = SkyBlue},
 };
 
 const std::array kForm1Panels = {
-    StatusPanelSpec{32, Qt::AlignRight | Qt::AlignVCenter},
-    StatusPanelSpec{32, Qt::AlignRight | Qt::AlignVCenter},
-    StatusPanelSpec{140, Qt::AlignRight | Qt::AlignVCenter},
-    StatusPanelSpec{50, Qt::AlignLeft | Qt::AlignVCenter},
+    StatusPanelLayout{32, Qt::AlignRight | Qt::AlignVCenter},
+    StatusPanelLayout{32, Qt::AlignRight | Qt::AlignVCenter},
+    StatusPanelLayout{140, Qt::AlignRight | Qt::AlignVCenter},
+    StatusPanelLayout{50, Qt::AlignLeft | Qt::AlignVCenter},
 };
 
 // Options window: the same frame as the main window less its menu bar.
 const std::array kForm2Controls = {
-    ControlSpec{.name = "BitBtn1", .kind = ControlKind::BitButton, .left = 32, .top = 16, .width = 121, .height = 25,
+    ControlLayout{.name = "BitBtn1", .kind = ControlKind::BitButton, .left = 32, .top = 16, .width = 121, .height = 25,
                 .text = "Port Setting"},
-    ControlSpec{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 64, .width = 49, .height = 17,
+    ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 64, .width = 49, .height = 17,
                 .text = "OK"},
-    ControlSpec{.name = "Button2", .kind = ControlKind::Button, .left = 120, .top = 64, .width = 51, .height = 17,
+    ControlLayout{.name = "Button2", .kind = ControlKind::Button, .left = 120, .top = 64, .width = 51, .height = 17,
                 .text = "Cancel"},
 };
 
 QString Text(const char* s) { return QString::fromLatin1(s); }
 
-QWidget* Create(const ControlSpec& c, QWidget* parent)
+QWidget* Create(const ControlLayout& c, QWidget* parent)
 {
     switch (c.kind) {
     case ControlKind::Picture: {
@@ -266,9 +266,9 @@ void SetBackground(QWidget* w, const QColor& colour)
     w->setAutoFillBackground(true);
 }
 
-void BuildControls(QWidget* client, std::span<const ControlSpec> controls)
+void BuildControls(QWidget* client, std::span<const ControlLayout> controls)
 {
-    for (const ControlSpec& c : controls) {
+    for (const ControlLayout& c : controls) {
         QWidget* parent = client;
         if (c.parent)
             parent = client->findChild<QWidget*>(QString::fromLatin1(c.parent));
@@ -291,41 +291,41 @@ void BuildControls(QWidget* client, std::span<const ControlSpec> controls)
     }
 }
 
-void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, QWidget* client)
+void ApplyWindowLayout(QWidget* window, const WindowLayout& layout, QWidget* client)
 {
-    window->setWindowTitle(QString::fromLatin1(spec.caption));
+    window->setWindowTitle(QString::fromLatin1(layout.caption));
     window->setFont(WindowFont());
     if (!client)
         client = window;
     QPalette p = client->palette();
-    p.setColor(QPalette::Window, spec.background.Resolve());
+    p.setColor(QPalette::Window, layout.background.Resolve());
     client->setPalette(p);
     client->setAutoFillBackground(true);
-    window->resize(spec.clientSize);
+    window->resize(layout.clientSize);
     if (client != window && window->layout()) {
         // Whatever the menu bar takes comes on top of the client area.
         window->layout()->activate();
         const QSize extra = window->size() - client->size();
-        window->resize(spec.clientSize + extra);
+        window->resize(layout.clientSize + extra);
         window->layout()->activate();
     }
-    window->move(spec.position);
+    window->move(layout.position);
 }
 
-WindowSpec Form1Window()
+WindowLayout Form1Window()
 {
     return {kMainWindowCaption, QPoint(261, 129), QSize(537, 517), QSize(529, 463), Navy};
 }
 
-std::span<const ControlSpec> Form1Controls() { return kForm1Controls; }
-std::span<const StatusPanelSpec> Form1StatusPanels() { return kForm1Panels; }
+std::span<const ControlLayout> Form1Controls() { return kForm1Controls; }
+std::span<const StatusPanelLayout> Form1StatusPanels() { return kForm1Panels; }
 
-WindowSpec Form2Window()
+WindowLayout Form2Window()
 {
     return {"Options", QPoint(411, 428), QSize(193, 124), QSize(185, 90), Navy};
 }
 
-std::span<const ControlSpec> Form2Controls() { return kForm2Controls; }
+std::span<const ControlLayout> Form2Controls() { return kForm2Controls; }
 
 ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {}
 

@@ -56,7 +56,7 @@ enum class ControlKind {
     StatusBar,    // TStatusBar
 };
 
-struct ControlSpec {
+struct ControlLayout {
     const char* name;
     ControlKind kind;
     const char* parent = nullptr;  // a group box of the same table; none: the client area
@@ -70,7 +70,7 @@ struct ControlSpec {
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
 };
 
-struct WindowSpec {
+struct WindowLayout {
     const char* caption;
     QPoint position;       // top-left of the frame
     QSize outerSize;       // as designed, frame and title bar included
@@ -79,17 +79,17 @@ struct WindowSpec {
 };
 
 // Status bar panels, left to right.
-struct StatusPanelSpec {
+struct StatusPanelLayout {
     int width;
     Qt::Alignment align;
 };
 
-WindowSpec Form1Window();
-std::span<const ControlSpec> Form1Controls();
-std::span<const StatusPanelSpec> Form1StatusPanels();
+WindowLayout Form1Window();
+std::span<const ControlLayout> Form1Controls();
+std::span<const StatusPanelLayout> Form1StatusPanels();
 
-WindowSpec Form2Window();
-std::span<const ControlSpec> Form2Controls();
+WindowLayout Form2Window();
+std::span<const ControlLayout> Form2Controls();
 
 // The window font: "MS Sans Serif", 11 pixels.
 QFont WindowFont();
@@ -97,13 +97,13 @@ QFont WindowFont();
 // Creates the controls of the table under client (group boxes first, their
 // children inside), each with its object name, geometry, text, font, colours
 // and hint. Typed pointers are then found with findChild by name.
-void BuildControls(QWidget* client, std::span<const ControlSpec> controls);
+void BuildControls(QWidget* client, std::span<const ControlLayout> controls);
 
 // Applies caption, font, place, client size and background of a window. The
 // client area is the window itself unless given (a main window's central
 // widget); the background goes to it, not to the menu bar, and the window
 // grows by what the menu bar takes.
-void ApplyWindowSpec(QWidget* window, const WindowSpec& spec, QWidget* client = nullptr);
+void ApplyWindowLayout(QWidget* window, const WindowLayout& layout, QWidget* client = nullptr);
 
 // The client area of a window: the parent of its controls. It keeps a status
 // bar docked to its bottom edge when the window is resized.
