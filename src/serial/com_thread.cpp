@@ -43,7 +43,7 @@ TComEvents TComThread::MaskToEvents(std::uint32_t mask)
 }
 
 TComThread::TComThread(TCustomComPort& port)
-    : port_(port), stop_(port.Device().CreateStopSignal()), syncMethod_(port.SyncMethod())
+    : port_(port), stop_(port.Device().CreateStopSignal()), syncMethod_(port.SyncMethod()), session_(port.session_)
 {
     // EventThreadPriority has no mapping here: the event thread only sleeps in
     // the device wait, so it runs at the process's normal priority.
@@ -83,14 +83,19 @@ void TComThread::WaitFor()
 void TComThread::Execute()
 {
     SerialDevice& device = port_.Device();
+    bool lost = false;
     try {
         for (;;) {
             std::uint32_t mask = 0;
             WaitOutcome outcome = device.WaitCommEvent(*stop_, mask);
             if (outcome == WaitOutcome::OutcomeFailed)
                 continue; // that wake-up is skipped
+            if (outcome == WaitOutcome::WaitFailed) {
+                lost = true; // the device went away: waiting again would spin
+                break;
+            }
             if (outcome != WaitOutcome::Events)
-                break; // stopped, or the wait itself failed
+                break; // stopped
             events_ = MaskToEvents(mask);
             DispatchComMsg();
             if (abandoned_.load())
@@ -105,6 +110,13 @@ void TComThread::Execute()
         }
         device.SetCommMask(0);
         device.PurgeComm(serialos::kPurgeTxClear | serialos::kPurgeRxClear);
+        if (lost) {
+            port_.lineLost_.store(true);
+            // The user-interface side learns of it once; other sync methods
+            // have no user-interface thread to tell.
+            if (syncMethod_ == smThreadSync)
+                port_.PostLineLost(session_);
+        }
     } catch (const std::exception& e) {
         // A hand-over raised: delivery ends here, and the user-interface side
         // learns why once instead of the error being swallowed.

@@ -53,6 +53,7 @@ private:
     std::unique_ptr<StopSignal> stop_;
     TComEvents events_;
     TSyncMethod syncMethod_;
+    std::uint64_t session_; // the port's open count when this thread started
     std::atomic<bool> finished_{false};
     std::atomic<bool> abandoned_{false};
     std::atomic<std::thread::id> dispatchingOn_{}; // set while a dispatch runs

@@ -309,6 +309,8 @@ void TCustomComPort::Open()
     DoBeforeOpen();
     CreateHandle();
     connected_ = true;
+    ++session_;
+    lineLost_.store(false);
     try {
         SetupComPort();
     } catch (...) {
@@ -332,11 +334,15 @@ void TCustomComPort::Close()
 {
     if (!connected_)
         return;
+    // The session ends here: a line-lost notice still queued for it (run by
+    // the hand-overs below) must not reach a port that is being closed.
+    ++session_;
     DoCTSChange(false);
     DoDSRChange(false);
     DoRLSDChange(false);
     DoBeforeClose();
-    if (int code = device_->PurgeComm(serialos::kPurgeTxAbort | serialos::kPurgeRxAbort))
+    // A line that is gone cannot be purged; it must still be released.
+    if (int code = device_->PurgeComm(serialos::kPurgeTxAbort | serialos::kPurgeRxAbort); code && !lineLost_.load())
         throw EComPort(CE_PurgeFailed, code);
     if (threadCreated_)
         EndEventThread();
@@ -583,6 +589,7 @@ void TCustomComPort::DoError(TComErrors Errors) { if (OnError) OnError(*this, Er
 void TCustomComPort::DoRLSDChange(bool OnOff) { if (OnRLSDChange) OnRLSDChange(*this, OnOff); }
 void TCustomComPort::DoRx80Full() { if (OnRx80Full) OnRx80Full(*this); }
 void TCustomComPort::DoEventError(const std::string& Message) { if (OnEventError) OnEventError(*this, Message); }
+void TCustomComPort::DoLineLost() { if (OnLineLost) OnLineLost(*this); }
 
 // --- hand-overs from the event thread (event thread side) ------------------
 
@@ -591,6 +598,15 @@ void TCustomComPort::PostEventError(const std::string& message)
     QueueSyncCall([self = self_, message] {
         if (TCustomComPort* port = *self)
             port->DoEventError(message);
+    });
+}
+
+void TCustomComPort::PostLineLost(std::uint64_t session)
+{
+    QueueSyncCall([self = self_, session] {
+        // Closed (and perhaps reopened) meanwhile: that session is over.
+        if (TCustomComPort* port = *self; port && port->connected_ && port->session_ == session)
+            port->DoLineLost();
     });
 }
 

@@ -2,6 +2,7 @@
 #include "platform/serial_device.h"
 #include "serial/com_types.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -269,6 +270,15 @@ public:
     // again. Raised once, on the user-interface thread, after the event thread
     // has stopped delivering; the main window shows it in its error box.
     TEventErrorEvent OnEventError;
+    // The line went away while open (an unplugged adapter, the other end hung
+    // up): the event thread has ended. Raised once per session, on the
+    // user-interface thread (smThreadSync), while the port still counts as
+    // open; Close then releases it even though the line can no longer be
+    // purged.
+    TNotifyEvent OnLineLost;
+    // True once the event thread of this session has ended because the line
+    // went away (set on the event thread, before OnLineLost is queued).
+    bool LineLost() const { return lineLost_.load(); }
 
 protected:
     virtual void StoreRegistry(const std::string& key);
@@ -295,6 +305,7 @@ protected:
     virtual void DoRLSDChange(bool OnOff);
     virtual void DoRx80Full();
     virtual void DoEventError(const std::string& Message);
+    virtual void DoLineLost();
     virtual void ApplyDCB();
     virtual void ApplyTimeouts();
     virtual void ApplyBuffer();
@@ -313,6 +324,8 @@ private:
     void CheckHandle() const;
     // Hands an event-delivery error to OnEventError on the user-interface thread.
     void PostEventError(const std::string& message);
+    // Hands the loss of the line of the given session to OnLineLost.
+    void PostLineLost(std::uint64_t session);
     // Queues event codes to the user-interface thread (smWindowSync).
     void PostEvents(TComEvents events);
     // Stops and discards the event thread (Close step 4).
@@ -342,6 +355,10 @@ private:
     std::int32_t updateCount_ = 0;
 
     std::unique_ptr<TComThread> eventThread_;
+    // Counts opens, so that a late line-lost call of an earlier session is
+    // not taken for the current one.
+    std::uint64_t session_ = 0;
+    std::atomic<bool> lineLost_{false};
     bool threadCreated_ = false;
     // Threads left by a Close from inside their own dispatch; joined once ended.
     std::vector<std::unique_ptr<TComThread>> abandonedThreads_;

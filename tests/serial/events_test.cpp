@@ -32,6 +32,7 @@ void ClearHandlers(TCustomComPort& p)
     p.OnRxBuf = nullptr;
     p.OnError = nullptr;
     p.OnEventError = nullptr;
+    p.OnLineLost = nullptr;
 }
 
 class EventTest : public ::testing::Test {
@@ -313,6 +314,54 @@ TEST_F(EventTest, DeviceGoneEndsTheEventLoopWithoutSpinningAndCloseReturns)
     port->Close();
     EXPECT_FALSE(port->Connected());
     EXPECT_FALSE(fake->IsOpen());
+}
+
+TEST_F(EventTest, LineLostIsReportedOnceAndCloseReleasesALineThatCannotBePurged)
+{
+    int lost = 0;
+    bool openWhenLost = false;
+    port->OnLineLost = [&](TCustomComPort& p) {
+        ++lost;
+        openWhenLost = p.Connected();
+    };
+    port->Open();
+    ASSERT_TRUE(fake->WaitUntilIdle());
+    EXPECT_FALSE(port->LineLost());
+    fake->HangUp();
+    ASSERT_TRUE(PumpUntil([&] { return lost > 0; }));
+    RunSyncCallsFor(100);
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(openWhenLost);
+    EXPECT_TRUE(port->LineLost());
+
+    // A vanished device refuses the purge; the port must close all the same.
+    fake->FailNext("PurgeComm", 5, -1);
+    EXPECT_NO_THROW(port->Close());
+    EXPECT_FALSE(port->Connected());
+    EXPECT_FALSE(fake->IsOpen());
+}
+
+TEST_F(EventTest, LineLostNoticeOfAClosedSessionIsDropped)
+{
+    int lost = 0;
+    port->OnLineLost = [&](TCustomComPort&) { ++lost; };
+    port->Open();
+    ASSERT_TRUE(fake->WaitUntilIdle());
+    fake->HangUp();
+    ASSERT_TRUE(WaitForWakeUps(1)); // queued, not yet run
+    port->Close();
+    RunSyncCallsFor(100);
+    EXPECT_EQ(lost, 0);
+    EXPECT_FALSE(port->Connected());
+}
+
+TEST_F(EventTest, PurgeFailureOnALiveLineStillStopsTheClose)
+{
+    port->Open();
+    ASSERT_TRUE(fake->WaitUntilIdle());
+    fake->FailNext("PurgeComm", 5);
+    EXPECT_THROW(port->Close(), EComPort);
+    EXPECT_TRUE(port->Connected());
 }
 
 TEST_F(EventTest, WindowSyncReleasesTheEventThreadAtOnceAndKeepsDeliveringAfterErrors)
