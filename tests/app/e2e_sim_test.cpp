@@ -6,7 +6,9 @@
 #include "sim_process.h"
 #include "widgets/ui/iledbar.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QPushButton>
 #include <QComboBox>
 #include <QLabel>
 #include <QTest>
@@ -104,5 +106,63 @@ INSTANTIATE_TEST_SUITE_P(Sim, EndToEnd,
                          ::testing::Values(SimCase{"Plain", {}, true}, SimCase{"Split", {"--split"}, true},
                                            SimCase{"Stray", {"--stray"}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class LineLost : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        wakeUp_.emplace();
+    }
+    TempDir dir_;
+    WorkingDirectory cwd_{dir_.Path()};
+    RecordedMessages boxes_;
+    std::optional<SyncWakeUp> wakeUp_;
+};
+
+TEST_F(LineLost, ModemHangingUpWhilePollingClosesThePortWithOneErrorAndAReopenWorks)
+{
+    TIniFile settings(SettingsFilePath());
+    TForm1 f(settings);
+    {
+        simtest::Sim sim({"--hangup-after", "5", "--seed", "61"});
+        ASSERT_FALSE(sim.Path().empty());
+        f.ComPort.SetPort(sim.Path());
+        f.SpeedButton1->click();
+        ASSERT_TRUE(f.ComPort.Connected());
+        f.CheckBox1->click();
+        ASSERT_TRUE(f.Timer2->isActive());
+
+        const std::clock_t before = std::clock();
+        ASSERT_TRUE(ProcessUntil([&] { return !f.ComPort.Connected(); }, 15000));
+        // Some more ticks' worth of time: nothing else arrives, nothing spins.
+        ProcessUntil([] { return false; }, 1500);
+        EXPECT_LT(static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC, 0.5);
+
+        EXPECT_EQ(boxes_.errors, std::vector<std::string>{"The serial line on " + sim.Path() +
+                                                          " was lost (the device went away or hung up). "
+                                                          "The port has been closed."});
+        EXPECT_FALSE(f.SpeedButton1->isChecked());
+        EXPECT_EQ(Latin1(f.SpeedButton1->text()), "Open Port");
+        EXPECT_EQ(f.SpeedButton1->palette().color(QPalette::ButtonText),
+                  QApplication::palette().color(QPalette::WindowText));
+        EXPECT_FALSE(f.Timer2->isActive());
+        EXPECT_EQ(f.ComboBox1->palette().color(QPalette::Window), QColor(255, 0, 0));
+        EXPECT_FALSE(f.ComPort.ThreadCreated());
+    }
+
+    // The adapter back: a fresh simulator, and the poll answers again.
+    simtest::Sim sim({"--seed", "62"});
+    f.ComPort.SetPort(sim.Path());
+    boxes_.errors.clear();
+    f.StatusLabel[0]->clear();
+    f.SpeedButton1->click();
+    ASSERT_TRUE(f.ComPort.Connected()) << (boxes_.errors.empty() ? "" : boxes_.errors[0]);
+    f.CheckBox1->click();
+    EXPECT_TRUE(ProcessUntil([&] { return IsNumber(f.StatusLabel[0]->text()); }, 10000));
+    f.SpeedButton1->click();
+    EXPECT_FALSE(f.ComPort.Connected());
+    EXPECT_TRUE(boxes_.errors.empty()) << boxes_.errors.front();
+}
 
 } // namespace

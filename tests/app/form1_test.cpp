@@ -131,6 +131,48 @@ TEST_F(FormTest, SendWritesTheEditTextAsTypedFollowedByACarriageReturn)
     }
 }
 
+TEST_F(FormTest, SendRefusesTextTheLineCannotCarryAndSendsNothing)
+{
+    OpenPort();
+    TForm1& f = Form();
+    struct Case {
+        const char* name;
+        QString typed;
+        std::string error;
+    };
+    const QString longest(1024, QLatin1Char('A'));
+    const Case cases[] = {
+        {"Cyrillic and euro", QString::fromUtf8("DF \u0416 1\u20ac\u0416"),
+         "The request contains characters that cannot be sent over the serial line: U+0416, U+20AC"},
+        {"outside the basic plane", QString::fromUtf8("<1/\U0001F600_"),
+         "The request contains characters that cannot be sent over the serial line: U+1F600"},
+        {"one past the bound", longest + QLatin1Char('A'), "The request is too long to send (1025 characters; at most 1024)."},
+        {"a pasted megabyte", QString(1 << 20, QLatin1Char('x')),
+         // The line edit itself keeps at most its maxLength of 32767.
+         "The request is too long to send (32767 characters; at most 1024)."},
+    };
+    f.State.LastCommand = "<1/CSV_";
+    for (const Case& c : cases) {
+        boxes_.errors.clear();
+        f.Edit1->setText(c.typed);
+        f.BitBtn2->click();
+        EXPECT_EQ(boxes_.errors, std::vector<std::string>{c.error}) << c.name;
+        EXPECT_TRUE(boxes_.messages.empty()) << c.name;
+    }
+    EXPECT_TRUE(fake_->writes().empty());
+    EXPECT_EQ(f.State.LastCommand, "<1/CSV_");
+
+    // Latin-1 beyond ASCII goes out as typed, and the bound itself is allowed.
+    for (const QString& typed : {QString::fromUtf8("DF \u00e9\u00ff"), longest}) {
+        boxes_.errors.clear();
+        f.Edit1->setText(typed);
+        f.BitBtn2->click();
+        EXPECT_TRUE(boxes_.errors.empty()) << boxes_.errors.front();
+        ASSERT_FALSE(fake_->writes().empty());
+        EXPECT_EQ(fake_->writes().back().bytes, typed.toLatin1().toStdString() + "\r");
+    }
+}
+
 TEST_F(FormTest, ManualRequestsWithThePortClosedShowTheGuardOnceAndSendNothing)
 {
     TForm1& f = MakeForm();

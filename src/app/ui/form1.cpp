@@ -9,6 +9,7 @@
 #include "platform/workdir.h"
 #include "presets/recall.h"
 #include "protocol/requests.h"
+#include "serial/ecomport.h"
 #include "widgets/ui/iledbar.h"
 
 #include <QCheckBox>
@@ -27,6 +28,9 @@
 #include <QTextCursor>
 #include <QTime>
 #include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -71,6 +75,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     // events, basic settings stored).
     ComPort.OnRxChar = [this](TCustomComPort&, std::int32_t count) { ComPortRxChar(count); };
     ComPort.OnEventError = [this](TCustomComPort&, const std::string& message) { ComPortEventError(message); };
+    ComPort.OnLineLost = [this](TCustomComPort&) { RunGuarded([this] { ComPortLineLost(); }); };
 
     auto* client = new ClientArea(this);
     client->setObjectName(QStringLiteral("Form1Client"));
@@ -121,6 +126,7 @@ TForm1::~TForm1()
     // The port's notifications reach into this window; stop them first.
     ComPort.OnRxChar = nullptr;
     ComPort.OnEventError = nullptr;
+    ComPort.OnLineLost = nullptr;
     RunGuarded([this] { ComPort.Close(); });
 }
 
@@ -287,9 +293,63 @@ void TForm1::Button1Click()
 
 // --- handlers of the other subsystems ----------------------------------------
 
-void TForm1::BitBtn1Click() { SendBCS(Senders()); }
-void TForm1::Button2Click() { SendCES(Senders()); }
-void TForm1::BitBtn2Click() { SendEditText(Senders(), FromQ(Edit1->text())); }
+void TForm1::BitBtn1Click() { Sending([this] { SendBCS(Senders()); }); }
+void TForm1::Button2Click() { Sending([this] { SendCES(Senders()); }); }
+
+void TForm1::BitBtn2Click()
+{
+    const QString text = Edit1->text();
+    // A closed port gets the usual guard message, whatever the text.
+    if (ComPort.Connected() && !RequestSendable(text))
+        return;
+    Sending([this, &text] { SendEditText(Senders(), FromQ(text)); });
+}
+
+bool TForm1::RequestSendable(const QString& text)
+{
+    // The line carries 8-bit characters: anything beyond Latin-1 would go out
+    // as a substitute the operator did not type. Message boxes are Latin-1
+    // too, so the refused characters are named by their code points.
+    std::vector<char32_t> refused;
+    for (char32_t c : text.toUcs4()) {
+        if (c > 0xFF && std::find(refused.begin(), refused.end(), c) == refused.end())
+            refused.push_back(c);
+    }
+    if (!refused.empty()) {
+        std::string list;
+        constexpr std::size_t kNamed = 16; // a pasted page must not make a page-long box
+        for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) {
+            if (i)
+                list += ", ";
+            list += QStringLiteral("U+%1").arg(static_cast<uint>(refused[i]), 4, 16, QLatin1Char('0')).toUpper().toStdString();
+        }
+        if (refused.size() > kNamed)
+            list += ", ...";
+        Messages().ShowError(std::string(kUnsendableCharsText) + list);
+        return false;
+    }
+    if (text.size() > kMaxRequestLength) {
+        Messages().ShowError(QString::fromLatin1(kRequestTooLongText)
+                                 .arg(text.size())
+                                 .arg(kMaxRequestLength)
+                                 .toStdString());
+        return false;
+    }
+    return true;
+}
+
+void TForm1::Sending(const std::function<void()>& send)
+{
+    try {
+        send();
+    } catch (const EComPort&) {
+        if (!ComPort.Connected() || !ComPort.LineLost())
+            throw;
+        // The event thread has already seen the line go; its notice, queued
+        // behind this handler, would then find the port closed and stay quiet.
+        ComPortLineLost();
+    }
+}
 
 void TForm1::ComPortRxChar(std::int32_t Count)
 {
@@ -304,7 +364,7 @@ void TForm1::ComPortRxChar(std::int32_t Count)
 }
 
 void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }
-void TForm1::Timer2Timer() { poll_.Tick(); }
+void TForm1::Timer2Timer() { Sending([this] { poll_.Tick(); }); }
 void TForm1::Label8DblClick() { poll_.CorrectOffset(); }
 
 void TForm1::ComboBox1Change()
@@ -316,12 +376,21 @@ void TForm1::ComboBox1Change()
     const int index = typed ? ComboBox1->findText(ComboBox1->currentText(),
                                                   Qt::MatchFixedString | Qt::MatchCaseSensitive)
                             : ComboBox1->currentIndex();
-    ChooseChannel(Senders(), settingsFile_, index, *this);
+    Sending([&] { ChooseChannel(Senders(), settingsFile_, index, *this); });
 }
 
-void TForm1::ButtonconfigClick(int n) { Recall(Senders(), n); }
+void TForm1::ButtonconfigClick(int n) { Sending([this, n] { Recall(Senders(), n); }); }
 
 void TForm1::ComPortEventError(const std::string& message) { Messages().ShowError(message); }
+
+void TForm1::ComPortLineLost()
+{
+    const std::string port = ComPort.Port();
+    // The toggle's own close path, as if the operator had released it.
+    SpeedButton1->setChecked(false);
+    SpeedButton1Click();
+    Messages().ShowError(QString::fromLatin1(kLineLostText).arg(ToQ(port)).toStdString());
+}
 
 // --- displays written by the protocol and preset code -------------------------
 

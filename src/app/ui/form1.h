@@ -10,6 +10,7 @@
 #include "serial/comport.h"
 
 #include <QMainWindow>
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -109,6 +110,8 @@ public:
     void ComboBox1Change();
     void ButtonconfigClick(int n);  // Button1configClick .. Button5configClick
     void ComPortEventError(const std::string& message);
+    // The line went away: the close path of the toggle, then one error.
+    void ComPortLineLost();
 
 protected:
     // FormClose; an error keeps the window open.
@@ -119,6 +122,11 @@ private:
     void BuildMenu();
     void FindControls();
     void Connect();
+    // Runs a sequence that writes to the port; a write that failed because
+    // the line is gone becomes the line-lost notice instead of a second box.
+    void Sending(const std::function<void()>& send);
+    // False (and the operator told why) for text the line cannot carry.
+    bool RequestSendable(const QString& text);
 
     // ReplyDisplay
     void ShowStatusField(int k, const std::string& text) override;
