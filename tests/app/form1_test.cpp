@@ -19,12 +19,15 @@
 #include <QTime>
 #include <QTimer>
 
+#include "serial/ecomport.h"
 #include "widgets/ui/iledbar.h"
 
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <vector>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -433,6 +436,36 @@ TEST_F(FormTest, RecallButtonSendsRemThenItsConfigurationNumber)
     f.Buttonconfig[2]->click();
     EXPECT_EQ(fake_->writes(), (std::vector<Write>{{0, "<1/REM_\r"}, {400, "<1/RMC_3\r"}}));
     EXPECT_EQ(f.State.LastCommand, "<1/RMC_3");
+}
+
+TEST_F(FormTest, PollWriteFailingBecauseTheLineIsGoneGivesOnlyTheLineLostError)
+{
+    OpenPort();
+    TForm1& f = Form();
+    // On a live line a failed write stays the component's own error.
+    fake_->FailNext("Write", 5);
+    EXPECT_THROW(f.Timer2Timer(), EComPort);
+    EXPECT_TRUE(f.ComPort.Connected());
+
+    f.CheckBox1->click();
+    ASSERT_TRUE(f.Timer2->isActive());
+    fake_->HangUp();
+    // The event thread has seen the line go; its notice is still queued when
+    // the next tick's write fails.
+    for (int i = 0; i < 500 && !f.ComPort.LineLost(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(f.ComPort.LineLost());
+    fake_->FailNext("Write", 5, -1);
+    EXPECT_NO_THROW(f.Timer2Timer());
+    ProcessUntil([] { return false; }, 300);
+
+    EXPECT_EQ(boxes_.errors, std::vector<std::string>{"The serial line on " + f.ComPort.Port() +
+                                                      " was lost (the device went away or hung up). "
+                                                      "The port has been closed."});
+    EXPECT_FALSE(f.ComPort.Connected());
+    EXPECT_FALSE(f.SpeedButton1->isChecked());
+    EXPECT_FALSE(f.Timer2->isActive());
+    EXPECT_FALSE(fake_->IsOpen());
 }
 
 TEST_F(FormTest, PollTicksSendBcasAndCsvAndMoveTheLevelBar)
