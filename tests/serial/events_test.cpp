@@ -1,6 +1,7 @@
 // Event delivery of the port component against the fake device: the event
 // thread, the hand-over to the user-interface thread (this test's thread),
 // the dispatch order and what an error during delivery does.
+#include "port_handlers.h"
 #include "fake_serial_device.h"
 #include "platform/sync_call.h"
 #include "recorded_messages.h"
@@ -20,20 +21,6 @@
 #include <vector>
 
 namespace {
-
-// Handlers that capture a test's locals must not outlive the test body: the
-// closing in TearDown would call them.
-void ClearHandlers(TCustomComPort& p)
-{
-    p.OnAfterOpen = p.OnAfterClose = p.OnBeforeOpen = p.OnBeforeClose = nullptr;
-    p.OnTxEmpty = p.OnBreak = p.OnRing = p.OnRxFlag = p.OnRx80Full = nullptr;
-    p.OnCTSChange = p.OnDSRChange = p.OnRLSDChange = nullptr;
-    p.OnRxChar = nullptr;
-    p.OnRxBuf = nullptr;
-    p.OnError = nullptr;
-    p.OnEventError = nullptr;
-    p.OnLineLost = nullptr;
-}
 
 class EventTest : public ::testing::Test {
 public:

@@ -1,5 +1,6 @@
 // The real POSIX serial device on a pseudo-terminal: the port opens the
 // slave side, the test plays the modem on the master side.
+#include "port_handlers.h"
 #include "platform/sync_call.h"
 #include "serial/comport.h"
 #include "serial/ecomport.h"
@@ -23,19 +24,6 @@
 #include <vector>
 
 namespace {
-
-// Handlers that capture a test's locals must not outlive the test body: the
-// closing in TearDown would call them.
-void ClearHandlers(TCustomComPort& p)
-{
-    p.OnAfterOpen = p.OnAfterClose = p.OnBeforeOpen = p.OnBeforeClose = nullptr;
-    p.OnTxEmpty = p.OnBreak = p.OnRing = p.OnRxFlag = p.OnRx80Full = nullptr;
-    p.OnCTSChange = p.OnDSRChange = p.OnRLSDChange = nullptr;
-    p.OnRxChar = nullptr;
-    p.OnRxBuf = nullptr;
-    p.OnError = nullptr;
-    p.OnEventError = nullptr;
-}
 
 class PtyTest : public ::testing::Test {
 protected:
