@@ -35,7 +35,9 @@ struct SimCase {
 
 void PrintTo(const SimCase& c, std::ostream* os) { *os << c.name; }
 
-class EndToEnd : public ::testing::TestWithParam<SimCase> {
+// The program in a working directory of its own, with recorded boxes and
+// the hand-over wake-up that the real entry installs.
+class SimFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -47,6 +49,8 @@ protected:
     RecordedMessages boxes_;
     std::optional<SyncWakeUp> wakeUp_;
 };
+
+class EndToEnd : public SimFixture, public ::testing::WithParamInterface<SimCase> {};
 
 TEST_P(EndToEnd, PollChannelAndOffsetCorrectionAgainstTheSimulator)
 {
@@ -107,18 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Sim, EndToEnd,
                                            SimCase{"Stray", {"--stray"}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-class LineLost : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        wakeUp_.emplace();
-    }
-    TempDir dir_;
-    WorkingDirectory cwd_{dir_.Path()};
-    RecordedMessages boxes_;
-    std::optional<SyncWakeUp> wakeUp_;
-};
+class LineLost : public SimFixture {};
 
 TEST_F(LineLost, ModemHangingUpWhilePollingClosesThePortWithOneErrorAndAReopenWorks)
 {

@@ -6,6 +6,7 @@
 #include "platform/ini_file.h"
 #include "platform/ui/sync_wakeup.h"
 #include "platform/workdir.h"
+#include "qt_test_environment.h"
 #include "recorded_messages.h"
 #include "temp_dir.h"
 #include "virtual_clock.h"
@@ -23,23 +24,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-// The application object, made at first use and destroyed when the tests
-// end (not by exit handlers, which run after Qt's own statics are gone).
-inline QApplication& TestApp()
-{
-    static QApplication* app = [] {
-        static int argc = 1;
-        static char name[] = "app_test";
-        static char* argv[] = {name, nullptr};
-        struct Teardown : ::testing::Environment {
-            void TearDown() override { delete QCoreApplication::instance(); }
-        };
-        ::testing::AddGlobalTestEnvironment(new Teardown);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 // Runs the event loop until done() holds or timeoutMs of real time passed.
 // The loop sleeps between events; a 5 ms timer wakes it to look at done().

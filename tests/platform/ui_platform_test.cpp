@@ -1,3 +1,4 @@
+#include "qt_test_environment.h"
 #include "platform/sync_call.h"
 #include "platform/ui/guard.h"
 #include "platform/ui/qt_messages.h"
@@ -21,23 +22,6 @@
 #include <vector>
 
 namespace {
-
-// Made at first use, destroyed when the tests end rather than by the exit
-// handlers (which run after Qt's own statics are gone).
-QApplication& App()
-{
-    static QApplication* app = [] {
-        static int argc = 1;
-        static char name[] = "platform_ui_test";
-        static char* argv[] = {name, nullptr};
-        struct Teardown : ::testing::Environment {
-            void TearDown() override { delete QCoreApplication::instance(); }
-        };
-        ::testing::AddGlobalTestEnvironment(new Teardown);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
 
 int VisibleMessageBoxes()
 {
@@ -75,7 +59,7 @@ TEST(HandlerGuard, ShowsWhatEscapesAndReportsWhetherTheHandlerCompleted)
 
 TEST(HandlerGuard, KeepsAnErrorOfAConnectedHandlerOutOfQtAndTheButtonWorksOn)
 {
-    App();
+    TestApp();
     RecordedMessages boxes;
     QPushButton button;
     int clicks = 0;
@@ -162,7 +146,7 @@ TEST(QtMessageSink, KeepsABoundedNumberOfWaitingErrors)
 
 TEST(QtMessageSink, TwoFailingTimersUnderRealErrorBoxesNeverStackThem)
 {
-    App();
+    TestApp();
     // Qt does not re-enter a timer whose handler is still in its box, but
     // another timer keeps ticking inside that box.
     std::vector<std::string> shown;
@@ -214,7 +198,7 @@ TEST(QtMessageSink, TwoFailingTimersUnderRealErrorBoxesNeverStackThem)
 
 TEST(SyncWakeUp, RunsAHandOverOnTheUserInterfaceThreadAlsoInsideAMessageBox)
 {
-    App();
+    TestApp();
     SyncWakeUp wakeUp;
     QtMessageSink sink(kTitle);
     const std::thread::id uiThread = std::this_thread::get_id();
@@ -252,7 +236,7 @@ TEST(SyncWakeUp, RunsAHandOverOnTheUserInterfaceThreadAlsoInsideAMessageBox)
 
 TEST(SyncWakeUp, AnErrorOfAHandOverGoesBackToTheWorker)
 {
-    App();
+    TestApp();
     SyncWakeUp wakeUp;
     std::string caught;
     std::atomic<bool> done{false};

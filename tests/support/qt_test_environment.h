@@ -27,6 +27,24 @@ private:
     QApplication* app_ = nullptr;
 };
 
+// For test programs that make the application at first use instead: it is
+// destroyed when the tests end, not by the exit handlers (which run after
+// Qt's own statics are gone).
+inline QApplication& TestApp()
+{
+    static QApplication* app = [] {
+        static int argc = 1;
+        static char name[] = "qt_test";
+        static char* argv[] = {name, nullptr};
+        struct Teardown : ::testing::Environment {
+            void TearDown() override { delete QCoreApplication::instance(); }
+        };
+        ::testing::AddGlobalTestEnvironment(new Teardown);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
 // Include once per test program, at namespace scope:
 //   VR_QT_TEST_ENVIRONMENT();
 #define VR_QT_TEST_ENVIRONMENT()                                                                 \
