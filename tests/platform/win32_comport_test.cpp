@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "wine_ports.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,15 +15,6 @@
 #include <vector>
 
 namespace {
-
-std::string WinePortTarget(const std::string& port) {
-    char target[MAX_PATH] = {};
-    DWORD size = sizeof target;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Ports", port.c_str(), RRF_RT_REG_SZ,
-                     nullptr, target, &size) != ERROR_SUCCESS)
-        return {};
-    return target;
-}
 
 TEST(Win32ComPort, OpensWritesDeliversRepliesThroughOnRxCharAndCloses) {
     const char* ports = std::getenv("VR_WINE_TEST_PORTS");

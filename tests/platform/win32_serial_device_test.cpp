@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "wine_ports.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -130,16 +132,6 @@ double ProcessCpuMs() {
         return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4;
     };
     return ms(kernel) + ms(user);
-}
-
-// The value Wine maps a port to, "" when there is none (not under Wine).
-std::string WinePortTarget(const std::string& port) {
-    char target[MAX_PATH] = {};
-    DWORD size = sizeof target;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Ports", port.c_str(), RRF_RT_REG_SZ,
-                     nullptr, target, &size) != ERROR_SUCCESS)
-        return {};
-    return target;
 }
 
 // Opens a test port configured as the program configures its port.

@@ -1,0 +1,17 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// The value Wine maps a port to, "" when there is none (not under Wine).
+// The COM tests run only on ports mapped to pseudo-terminals, never on a
+// real UART of the machine.
+inline std::string WinePortTarget(const std::string& port)
+{
+    char target[MAX_PATH] = {};
+    DWORD size = sizeof target;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Ports", port.c_str(), RRF_RT_REG_SZ,
+                     nullptr, target, &size) != ERROR_SUCCESS)
+        return {};
+    return target;
+}
