@@ -30,6 +30,11 @@ void HandleBcas(ProgramState& state, ReplyDisplay& display)
     state.LevelText = fields[0];
     for (int k = 1; k <= 7; ++k)
         display.ShowStatusField(k, fields[k - 1]);
+
+    ParsedReply reply{ReplyKind::Bcas, {}, {}, {}, {}};
+    for (std::size_t k = 0; k < 7; ++k)
+        reply.fields[k] = std::move(fields[k]);
+    display.Replied(reply);
 }
 
 void HandleCsv(ProgramState& state, ReplyDisplay& display)
@@ -53,6 +58,7 @@ void HandleCsv(ProgramState& state, ReplyDisplay& display)
     display.ShowOffset(offset);
     if (const auto state9 = DecoderLockFromText(lock))
         display.ShowDecoderLock(*state9);
+    display.Replied(ParsedReply{ReplyKind::Csv, {}, std::move(offset), std::move(lock), {}});
 }
 
 void HandleRsl(ProgramState& state, ReplyDisplay& display)
@@ -75,6 +81,7 @@ void HandleRsl(ProgramState& state, ReplyDisplay& display)
     state.ScanLevelText = level;
     display.ShowScanLevel(state.ScanLevelText);
     state.ScanLevelPending = false;
+    display.Replied(ParsedReply{ReplyKind::Rsl, {}, {}, {}, std::move(level)});
 }
 
 } // namespace
@@ -97,8 +104,10 @@ void HandleReply(ProgramState& state, ReplyDisplay& display)
         HandleCsv(state, display);
     if (MnemonicAtHead(state.RxLine, "RSL"))
         HandleRsl(state, display);
-    if (MnemonicAtHead(state.RxLine, "DF"))
+    if (MnemonicAtHead(state.RxLine, "DF")) {
         state.ScanLevelRequested = false;
+        display.Replied(ParsedReply{ReplyKind::Df, {}, {}, {}, {}});
+    }
 }
 
 void HandleReceived(ProgramState& state, std::string_view data, ReplyDisplay& display)

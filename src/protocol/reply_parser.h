@@ -1,6 +1,7 @@
 #pragma once
 #include "protocol/program_state.h"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -19,6 +20,19 @@ inline constexpr std::string_view kDecoderLockFaultText = "Decoder lock status F
 // The lock state text of a CSV reply, compared exactly and case-sensitively.
 std::optional<DecoderLock> DecoderLockFromText(std::string_view lockText);
 
+// The four reply kinds the parser acts on.
+enum class ReplyKind { Bcas, Csv, Rsl, Df };
+
+// One handled reply as the parser took it apart, for those who keep or count
+// replies (status hub, logs). Texts are as the modem sent them.
+struct ParsedReply {
+    ReplyKind kind = ReplyKind::Bcas;
+    std::array<std::string, 7> fields;  // BCAS: the seven status fields
+    std::string offset;                 // CSV: frequency offset text
+    std::string lockText;               // CSV: lock state text ("OK", "FLT", ...)
+    std::string level;                  // RSL: level text, marks removed
+};
+
 // The displays the parser writes; the main window implements it (and passes
 // the scanner window's level label through ShowScanLevel).
 class ReplyDisplay {
@@ -32,6 +46,8 @@ public:
     virtual void ShowDecoderLock(DecoderLock lock) = 0;
     // RSL level -> the scanner window's Label1 caption.
     virtual void ShowScanLevel(const std::string& text) = 0;
+    // After the displays of a reply are written: the reply as parsed.
+    virtual void Replied(const ParsedReply&) {}
 };
 
 // RxLine never grows past this many bytes: a stream that never brings a "]"

@@ -5,6 +5,7 @@
 #include "protocol/numbers.h"
 #include "protocol/requests.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -31,6 +32,9 @@ void ScanController::Start()
     view_.StartTimer();
     ScanFrequency = ScanStartMHz;
     levelErrorShown_ = false;
+    scanning_ = true;
+    for (ScanListener* l : listeners_)
+        l->ScanStarted();
     try {
         Send(std::string(Request::REM));
         Pause(Pacing::ScanBeforeSdrvMs);
@@ -55,6 +59,11 @@ void ScanController::TuneScanFrequency()
         ScanFrequency = ScanStartMHz;
         view_.SetStatus("Free", ScanFreeColor);
         view_.SetStartEnabled(true);
+        if (scanning_) {
+            scanning_ = false;
+            for (ScanListener* l : listeners_)
+                l->ScanFinished(view_.Series());
+        }
     }
 }
 
@@ -115,6 +124,18 @@ void ScanController::Stop()
     view_.StopTimer();
     view_.SetStatus("Free", ScanFreeColor);
     view_.SetStartEnabled(true);
+    if (scanning_) {
+        scanning_ = false;
+        for (ScanListener* l : listeners_)
+            l->ScanStopped();
+    }
+}
+
+void ScanController::AddListener(ScanListener& listener) { listeners_.push_back(&listener); }
+
+void ScanController::RemoveListener(ScanListener& listener)
+{
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), &listener), listeners_.end());
 }
 
 void ScanController::Close() { view_.StopTimer(); }

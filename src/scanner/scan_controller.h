@@ -4,6 +4,7 @@
 #include "scanner/line_series.h"
 
 #include <string>
+#include <vector>
 
 // Status label colours of the scanner window.
 inline constexpr TColor ScanBusyColor = 0x000000FF;  // red, RGB 255,0,0
@@ -30,6 +31,17 @@ public:
     virtual void RepaintChart() = 0;     // immediate, not deferred
 };
 
+// Told when a scan begins and ends (logs, the scan archive). A scan ends
+// finished when it tunes past the band's end, stopped when the operator stops
+// it or a write fails.
+class ScanListener {
+public:
+    virtual ~ScanListener() = default;
+    virtual void ScanStarted() {}
+    virtual void ScanFinished(const TChartSeries& /*points*/) {}
+    virtual void ScanStopped() {}
+};
+
 // Steps the receive frequency across 136..155 MHz in a handshake with the
 // reply parser, which it sees only through ScanLevelRequested (cleared by DF
 // replies), ScanLevelPending (cleared by RSL replies) and ScanLevelText.
@@ -52,6 +64,12 @@ public:
     void Stop();               // Label2Click
     void Close();              // FormClose: stops the tick only
 
+    // Listeners are told in the order added; each must outlive the controller
+    // or be removed first.
+    void AddListener(ScanListener& listener);
+    void RemoveListener(ScanListener& listener);
+    bool Scanning() const { return scanning_; }
+
     double ScanFrequency = 0.0;  // MHz, accumulated by repeated addition
     std::string ScanCommand;     // last request composed, without its CR
 
@@ -64,4 +82,6 @@ private:
     RequestPort& port_;
     ScanView& view_;
     bool levelErrorShown_ = false;  // this scan has already reported a bad level
+    bool scanning_ = false;         // between Start and the scan's end
+    std::vector<ScanListener*> listeners_;
 };

@@ -210,4 +210,40 @@ TEST(DecoderLockText, OnlyExactOkAndFltCount)
         EXPECT_FALSE(DecoderLockFromText(other).has_value()) << other;
 }
 
+// Keeps the replies as parsed, after the displays were written.
+class ReplyKeeper final : public ReplyDisplay {
+public:
+    void ShowStatusField(int, const std::string&) override { ++displays; }
+    void ShowOffset(const std::string&) override { ++displays; }
+    void ShowDecoderLock(DecoderLock) override { ++displays; }
+    void ShowScanLevel(const std::string&) override { ++displays; }
+    void Replied(const ParsedReply& reply) override
+    {
+        EXPECT_GT(displays, 0 + static_cast<int>(replies.size())) << "told before the displays were written";
+        replies.push_back(reply);
+    }
+    int displays = 0;
+    std::vector<ParsedReply> replies;
+};
+
+TEST(ParsedReplies, EachKnownReplyIsPassedOnWithItsTextsAsSent)
+{
+    ProgramState state = Primed();
+    ReplyKeeper keeper;
+    HandleReceived(state,
+                   ">1/BCAS_-45.2,<1.0E-9,2.0E-5,0,7.5,50,1.0E-3,]"
+                   ">1/CSV_+120\r>1/FLT\r]>1/RSL_<-50.5dBm]>1/DF_]>1/XYZ_]",
+                   keeper);
+    ASSERT_EQ(keeper.replies.size(), 4u);
+    EXPECT_EQ(keeper.replies[0].kind, ReplyKind::Bcas);
+    EXPECT_EQ(keeper.replies[0].fields,
+              (std::array<std::string, 7>{"-45.2", "<1.0E-9", "2.0E-5", "0", "7.5", "50", "1.0E-3"}));
+    EXPECT_EQ(keeper.replies[1].kind, ReplyKind::Csv);
+    EXPECT_EQ(keeper.replies[1].offset, "+120");
+    EXPECT_EQ(keeper.replies[1].lockText, "FLT");
+    EXPECT_EQ(keeper.replies[2].kind, ReplyKind::Rsl);
+    EXPECT_EQ(keeper.replies[2].level, "-50.5");
+    EXPECT_EQ(keeper.replies[3].kind, ReplyKind::Df);
+}
+
 } // namespace

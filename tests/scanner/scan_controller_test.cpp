@@ -470,4 +470,33 @@ TEST_F(Scan, PortClosedMidScanStopsTheScan)
     EXPECT_EQ(view.status, "Free");
 }
 
+// Keeps the listener's calls as words.
+class ScanEvents final : public ScanListener {
+public:
+    void ScanStarted() override { log.push_back("started"); }
+    void ScanFinished(const TChartSeries& points) override { log.push_back("finished " + std::to_string(points.Count())); }
+    void ScanStopped() override { log.push_back("stopped"); }
+    std::vector<std::string> log;
+};
+
+TEST_F(Scan, ListenersHearStartAndHowTheScanEnded)
+{
+    ScanEvents events;
+    ctl.AddListener(events);
+    ctl.Stop();  // nothing runs: nothing to tell
+    StartAndAnswer();
+    EXPECT_TRUE(ctl.Scanning());
+    RunWhileScanning();
+    EXPECT_FALSE(ctl.Scanning());
+    StartAndAnswer();
+    TickAndAnswer();
+    ctl.Stop();  // the operator's click on the status label
+    ctl.Stop();
+    port.failAfter = static_cast<int>(port.writes.size()) + 1;
+    StartAndAnswer();  // the second write of the start fails
+    ctl.RemoveListener(events);
+    StartAndAnswer();
+    EXPECT_EQ(events.log, (std::vector<std::string>{"started", "finished 96", "started", "stopped", "started", "stopped"}));
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/ui/app_texts.h"
 #include "app/ui/form1.h"
 #include "app/ui/form2.h"
+#include "app/ui/scan_events.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/ui/qt_messages.h"
@@ -37,6 +38,7 @@ int RunVarnetrixReader(char* programName)
         TForm3 Form3(Form1.State, Form1.PortRequests);
         Form1.SetOtherWindows(&Form2, &Form3);
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
+        ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
         Form1.show();
         QApplication::exec();
         Form1.SetScanLevelDisplay({});  // Form3 goes first

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,8 +64,8 @@ QString LongTimeText(const QTime& time)
 
 } // namespace
 
-TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> device)
-    : ComPort("ComPort", std::move(device)), settingsFile_(settingsFile)
+TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> device, UtcClock& clock)
+    : ComPort("ComPort", std::move(device)), Hub(clock), settingsFile_(settingsFile)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -113,6 +114,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     Timer2->setInterval(Pacing::PollPeriodMs);
 
     ApplyWindowLayout(this, Form1Window(), client);
+    Hub.Subscribe(*this);
     Connect();
     Timer1->start();
 
@@ -123,6 +125,7 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
 
 TForm1::~TForm1()
 {
+    Hub.Unsubscribe(*this);
     // The port's notifications reach into this window; stop them first.
     ComPort.OnRxChar = nullptr;
     ComPort.OnEventError = nullptr;
@@ -247,15 +250,17 @@ void TForm1::SpeedButton1Click()
 {
     if (SpeedButton1->isChecked()) {
         ComPort.Open();
+        Hub.PortOpened(ComPort.Port());
         SetFontColour(SpeedButton1, Colours::Red.Resolve());
         SpeedButton1->setText(QString::fromLatin1(kClosePortCaption));
         CheckBox1->setChecked(false);  // the poll box's rule runs on this change
-        Timer2->stop();
+        StopPoll();
     } else {
         ComPort.Close();
+        Hub.PortClosed(ComPort.Port());
         SetFontColour(SpeedButton1, Colours::WindowText.Resolve());
         SpeedButton1->setText(QString::fromLatin1(kOpenPortCaption));
-        Timer2->stop();
+        StopPoll();
         SetBackground(ComboBox1, Colours::Red.Resolve());
     }
 }
@@ -365,7 +370,11 @@ void TForm1::ComPortRxChar(std::int32_t Count)
 
 void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }
 void TForm1::Timer2Timer() { Sending([this] { poll_.Tick(); }); }
-void TForm1::Label8DblClick() { poll_.CorrectOffset(); }
+void TForm1::Label8DblClick()
+{
+    poll_.CorrectOffset();
+    Hub.Record(EventKind::OffsetCorrection, FromQ(Label9->text()) + " MHz (offset " + FromQ(Label8->text()) + " Hz)");
+}
 
 void TForm1::ComboBox1Change()
 {
@@ -376,16 +385,24 @@ void TForm1::ComboBox1Change()
     const int index = typed ? ComboBox1->findText(ComboBox1->currentText(),
                                                   Qt::MatchFixedString | Qt::MatchCaseSensitive)
                             : ComboBox1->currentIndex();
+    if (ComPort.Connected() && index >= 0 && index < static_cast<int>(kChannels.size()))
+        Hub.ChannelChosen(index, kChannels[static_cast<std::size_t>(index)].listText, Origin::Operator);
     Sending([&] { ChooseChannel(Senders(), settingsFile_, index, *this); });
 }
 
-void TForm1::ButtonconfigClick(int n) { Sending([this, n] { Recall(Senders(), n); }); }
+void TForm1::ButtonconfigClick(int n)
+{
+    if (ComPort.Connected() && n >= 1 && n <= 5)
+        Hub.Record(EventKind::Recall, std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ")");
+    Sending([this, n] { Recall(Senders(), n); });
+}
 
 void TForm1::ComPortEventError(const std::string& message) { Messages().ShowError(message); }
 
 void TForm1::ComPortLineLost()
 {
     const std::string port = ComPort.Port();
+    Hub.PortLost(port, "device went away or hung up");
     // The toggle's own close path, as if the operator had released it.
     SpeedButton1->setChecked(false);
     SpeedButton1Click();
@@ -415,6 +432,8 @@ void TForm1::ShowScanLevel(const std::string& text)
         showScanLevel_(text);
 }
 
+void TForm1::Replied(const ParsedReply& reply) { Hub.Replied(reply); }
+
 bool TForm1::PollBoxTicked() const { return CheckBox1->isChecked(); }
 void TForm1::SetPollBoxTicked(bool ticked) { CheckBox1->setChecked(ticked); }
 bool TForm1::PollTimerEnabled() const { return Timer2->isActive(); }
@@ -425,9 +444,37 @@ void TForm1::SetPollTimerEnabled(bool enabled)
         Timer2->stop();
     else if (!Timer2->isActive())
         Timer2->start();
+    Hub.SetPollRunning(Timer2->isActive());
+}
+
+void TForm1::StopPoll()
+{
+    Timer2->stop();
+    Hub.SetPollRunning(false);
 }
 
 std::string TForm1::OffsetCaption() const { return FromQ(Label8->text()); }
 void TForm1::ShowTunedFrequency(const std::string& text) { Label9->setText(ToQ(text)); }
 void TForm1::SetLevelBarPosition(int position) { iLedBar1->SetPosition(position); }
 void TForm1::SetSelectorGreen() { SetBackground(ComboBox1, Colours::Green.Resolve()); }
+
+void TForm1::NotesChanged()
+{
+    // Panels 1 and 2 (32 pixels) carry the two indicators, panel 3 the newest
+    // note, shortened to its width; the tooltips carry the whole texts.
+    const Indicator order[2] = {Indicator::Remote, Indicator::Metrics};
+    for (int i = 0; i < 2; ++i) {
+        const IndicatorText& text = Hub.IndicatorOf(order[i]);
+        StatusPanel[i]->setText(ToQ(text.shortText));
+        StatusPanel[i]->setToolTip(ToQ(text.longText));
+        StatusPanel[i]->setAccessibleDescription(ToQ(text.longText));
+    }
+    const QString newest = ToQ(Hub.NewestNote());
+    QLabel* panel = StatusPanel[2];
+    panel->setText(panel->fontMetrics().elidedText(newest, Qt::ElideRight, panel->width() - 4));
+    QStringList all;
+    for (const std::string& note : Hub.NoteTexts())
+        all << ToQ(note);
+    panel->setToolTip(all.join(QLatin1Char('\n')));
+    panel->setAccessibleDescription(newest);
+}

@@ -8,6 +8,8 @@
 #include "protocol/status_poll.h"
 #include "presets/channels.h"
 #include "serial/comport.h"
+#include "station/observed_request_port.h"
+#include "station/station_hub.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -45,12 +47,18 @@ private:
 // control the operator works with. Each handler is a few lines that call the
 // subsystem it belongs to; every control's signal reaches its handler
 // through the handler guard, so an error is shown and the program goes on.
-class TForm1 : public QMainWindow, private ReplyDisplay, private PollView, private ChannelView {
+class TForm1 : public QMainWindow,
+               private ReplyDisplay,
+               private PollView,
+               private ChannelView,
+               private StationListener {
 public:
     // settingsFile is the program-wide SettingsFile; device is the port's
-    // serial device (a fake in tests). Runs FormCreate.
+    // serial device (a fake in tests); clock stamps the station's events.
+    // Runs FormCreate.
     explicit TForm1(TCustomIniFile& settingsFile,
-                    std::unique_ptr<SerialDevice> device = CreateSystemSerialDevice());
+                    std::unique_ptr<SerialDevice> device = CreateSystemSerialDevice(),
+                    UtcClock& clock = SystemUtcClock());
     ~TForm1() override;
 
     // The Options window and the scanner window, created after this one.
@@ -60,7 +68,12 @@ public:
 
     ProgramState State;
     TComPort ComPort;
-    ComPortRequests PortRequests{ComPort};
+    // What the station does, for logs, network control, metrics and the
+    // status bar's free panels.
+    StationHub Hub;
+    ComPortRequests ComPortWrites{ComPort};
+    // Every sender writes through this one, so the hub sees every request.
+    ObservedRequestPort PortRequests{ComPortWrites, Hub};
 
     // Controls, named as on the window (see the layout table).
     QAction* File1 = nullptr;
@@ -133,6 +146,7 @@ private:
     void ShowOffset(const std::string& text) override;
     void ShowDecoderLock(DecoderLock lock) override;
     void ShowScanLevel(const std::string& text) override;
+    void Replied(const ParsedReply& reply) override;
     // PollView
     bool PollBoxTicked() const override;
     void SetPollBoxTicked(bool ticked) override;
@@ -143,6 +157,9 @@ private:
     void SetLevelBarPosition(int position) override;
     // ChannelView
     void SetSelectorGreen() override;
+    // StationListener: the free status-bar panels show the hub's notes.
+    void NotesChanged() override;
+    void StopPoll();
 
     TCustomIniFile& settingsFile_;
     StatusPoll poll_{Senders(), *this};
