@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 
 #include <chrono>
@@ -114,6 +116,20 @@ TEST_F(HubTest, NotesAndIndicatorsShowInTheFreePanelsAndLeaveTheClockAlone)
         << "a long note is shortened to its panel";
     EXPECT_EQ(f.StatusPanel[2]->accessibleDescription().toStdString(),
               "Pass log: cannot write logs/pass-2026-12-11.csv: Read-only file system");
+}
+
+TEST_F(HubTest, TheAdditionsMenuComesAfterTheMenuBarsOwnEntriesAndOnlyOnce)
+{
+    TForm1& f = MakeForm();
+    EXPECT_EQ(f.menuBar()->actions().size(), 3) << "no additions menu until one is needed";
+    QMenu* menu = f.StationMenu();
+    EXPECT_EQ(menu, f.StationMenu());
+    const QList<QAction*> entries = f.menuBar()->actions();
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[0], f.File1);
+    EXPECT_EQ(entries[1], f.Options1);
+    EXPECT_EQ(entries[2], f.About1);
+    EXPECT_EQ(entries[3]->text(), "Station");
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -321,6 +322,24 @@ TEST(SimBand, LockNeedsCloseTuningAndTheChannelsDataRate)
     }
 }
 
+TEST(SimFaults, DropLockLosesLockForItsWindowOnlyWhateverTheTuning)
+{
+    Session s({"--offset", "0", "--seed", "3", "--drop-lock", "1:1"});
+    s.line.Ask("<1/SDRV_3/4_3500.000");
+    s.line.Ask("<1/DF_147.800000");
+    // Sampled every 100 ms for 3 s: locked, then out of lock for a while, then locked again.
+    std::string seen;
+    for (int i = 0; i < 30; ++i) {
+        const auto csv = ParseCsv(s.line.Ask("<1/CSV_"));
+        ASSERT_TRUE(csv);
+        const char mark = csv->lock == "OK" ? 'L' : 'f';
+        if (seen.empty() || seen.back() != mark)
+            seen += mark;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(seen, "LfL");
+}
+
 TEST(SimBand, SweepAcrossTheBandShowsEveryCarrierAboveTheFloor)
 {
     Session s({"--seed", "4"});
@@ -517,6 +536,8 @@ TEST(SimOptions, HelpAndBadCommandLines)
         {{"--delay", "soon"}, 2, "not a valid number"},
         {{"--seed", "-1"}, 2, "not a valid number"},
         {{"--offset", "lots"}, 2, "--offset"},
+        {{"--drop-lock", "5"}, 2, "AFTER:FOR"},
+        {{"--drop-lock", "5:0"}, 2, "AFTER:FOR"},
         {{"--silent", ""}, 2, "non-empty"},
         {{"--device", "/nonexistent/tty"}, 1, "cannot open /nonexistent/tty"},
     };

@@ -5,6 +5,7 @@
 #include "options.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +87,14 @@ int main(int argc, char** argv)
     std::mt19937_64 faultRng(seed ^ 0x9e3779b97f4a7c15ULL);
     sim::Band band(options->offsetHz);
     sim::Modem modem(band, bandRng);
+    if (options->dropLockAfterS >= 0) {
+        const auto start = std::chrono::steady_clock::now();
+        const double from = options->dropLockAfterS, to = options->dropLockAfterS + options->dropLockForS;
+        modem.SetLockFault([start, from, to] {
+            const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            return s >= from && s < to;
+        });
+    }
     sim::Link link(*options, modem, faultRng);
     if (!link.Open(error)) {
         std::fprintf(stderr, "slm7650-sim: %s\n", error.c_str());

@@ -135,6 +135,8 @@ double Modem::OffsetHz(const Carrier& c) const
 
 bool Modem::Locked() const
 {
+    if (lockFault_ && lockFault_())
+        return false;
     const Carrier* c = band_.CarrierNear(tunedMHz_);
     return c && std::fabs(OffsetHz(*c)) <= Band::kLockHz && c->dataRate == dataRate_;
 }

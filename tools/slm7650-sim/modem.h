@@ -1,6 +1,7 @@
 #pragma once
 #include "band.h"
 
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -22,6 +23,9 @@ public:
 
     double TunedMHz() const { return tunedMHz_; }
 
+    // While this says so, the decoder is out of lock however it is tuned.
+    void SetLockFault(std::function<bool()> fault) { lockFault_ = std::move(fault); }
+
 private:
     std::string Bcas();
     std::string Csv() const;
@@ -36,6 +40,7 @@ private:
     std::string spectrum_ = "INV";
     bool remote_ = false;
     int recalled_ = 0;
+    std::function<bool()> lockFault_;
 };
 
 } // namespace sim

@@ -99,6 +99,19 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error)
                 return std::nullopt;
             }
             o.offsetHz = hz;
+        } else if (arg == "--drop-lock") {
+            if (!needValue())
+                return std::nullopt;
+            const auto colon = value.find(':');
+            double after = 0, duration = 0;
+            if (colon == std::string::npos || !ParseDouble(value.substr(0, colon), after) ||
+                !ParseDouble(value.substr(colon + 1), duration) || after < 0 || duration <= 0 || after > 1e6 ||
+                duration > 1e6) {
+                error = "option --drop-lock: '" + value + "' is not AFTER:FOR in seconds (AFTER >= 0, FOR > 0)";
+                return std::nullopt;
+            }
+            o.dropLockAfterS = after;
+            o.dropLockForS = duration;
         } else {
             error = "unknown option '" + arg + "' (see --help)";
             return std::nullopt;
@@ -138,6 +151,9 @@ Options:
   --delay MS        wait MS milliseconds before each reply
   --stray           write stray bytes (line feeds, noise) after each reply
   --silent MNEMONIC never answer this request (may be repeated)
+  --drop-lock AFTER:FOR
+                    the decoder loses lock AFTER seconds after start for FOR
+                    seconds, however well tuned (CSV and BCAS report it)
   --hangup-after N  close the line after answering N requests, as an
                     unplugged adapter would, and exit
   --seed N          seed for level noise and faults (default: random)

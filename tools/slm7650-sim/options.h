@@ -16,6 +16,8 @@ struct Options {
     std::set<std::string> silent;  // mnemonics never answered
     long hangupAfter = -1;         // close our side after this many requests
     std::optional<double> offsetHz;  // reported offset at nominal tuning, all carriers
+    double dropLockAfterS = -1;      // the decoder loses lock this long after start ...
+    double dropLockForS = 0;         // ... for this long, however well tuned
     std::uint64_t seed = 0;
     bool seedGiven = false;
     bool verbose = false;  // log requests and replies on stderr

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -154,6 +155,16 @@ void TForm1::BuildMenu()
     Options1->setObjectName(QStringLiteral("Options1"));
     About1 = bar->addAction(QStringLiteral("About"));
     About1->setObjectName(QStringLiteral("About1"));
+}
+
+QMenu* TForm1::StationMenu()
+{
+    if (!stationMenu_) {
+        stationMenu_ = menuBar()->addMenu(QStringLiteral("Station"));
+        stationMenu_->setObjectName(QStringLiteral("StationMenu"));
+        stationMenu_->menuAction()->setObjectName(QStringLiteral("Station1"));
+    }
+    return stationMenu_;
 }
 
 void TForm1::FindControls()

@@ -24,6 +24,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
@@ -63,6 +64,9 @@ public:
 
     // The Options window and the scanner window, created after this one.
     void SetOtherWindows(QWidget* options, QWidget* scanner);
+    // The menu of the additions ("Station"), after the menu bar's own
+    // entries; made at the first call, so a build without additions shows none.
+    QMenu* StationMenu();
     // Where the parser's scan level goes (the scanner window's Label1).
     void SetScanLevelDisplay(std::function<void(const std::string&)> show);
 
@@ -167,4 +171,5 @@ private:
     QWidget* scanner_ = nullptr;
     std::function<void(const std::string&)> showScanLevel_;
     std::unique_ptr<ReceiveEcho> echo_;
+    QMenu* stationMenu_ = nullptr;
 };
