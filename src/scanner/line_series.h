@@ -1,12 +1,11 @@
 #pragma once
+#include "platform/colour.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-// The toolkit's colour number (0x00BBGGRR).
-using TColor = std::uint32_t;
 
 // The colour argument of AddXY meaning "no colour of its own": the point is
 // drawn in the series colour.

@@ -123,5 +123,5 @@ TColor TiLedBarModel::SegmentColor(int i, int n) const
 TColor TiLedBarModel::DimmedColor(TColor lit)
 {
     // A quarter of the lit brightness: visibly the same hue, clearly off.
-    return LedColorFromRGB(LedColorRed(lit) / 4, LedColorGreen(lit) / 4, LedColorBlue(lit) / 4);
+    return ColorFromRGB(ColorRed(lit) / 4, ColorGreen(lit) / 4, ColorBlue(lit) / 4);
 }

@@ -1,18 +1,7 @@
 #pragma once
+#include "platform/colour.h"
+
 #include <array>
-#include <cstdint>
-
-// The toolkit's colour number: red in the low byte, blue in the high byte
-// (0x00BBGGRR). Kept in that encoding so stored values read as the toolkit's.
-using TColor = std::uint32_t;
-
-constexpr TColor LedColorFromRGB(int r, int g, int b)
-{
-    return static_cast<TColor>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
-constexpr int LedColorRed(TColor c) { return static_cast<int>(c & 0xFF); }
-constexpr int LedColorGreen(TColor c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int LedColorBlue(TColor c) { return static_cast<int>((c >> 16) & 0xFF); }
 
 enum TiLedBarDirection { idUp, idDown, idRight, idLeft };
 enum TiLedBarSegmentStyle { ilbssRectangle, ilbssCircle, ilbssTriangle };
@@ -43,11 +32,11 @@ struct TiLedBarModel {
     int SectionCount = 5;  // 1..5
     std::array<double, 4> SectionEnd{-500, -300, -200, -160};
     std::array<TColor, 5> SectionColor{
-        LedColorFromRGB(0, 128, 255),  // blue
-        LedColorFromRGB(11, 192, 1),   // green
-        LedColorFromRGB(176, 176, 0),  // olive-yellow
-        LedColorFromRGB(221, 0, 0),    // dark red
-        LedColorFromRGB(255, 0, 0),    // red
+        ColorFromRGB(0, 128, 255),  // blue
+        ColorFromRGB(11, 192, 1),   // green
+        ColorFromRGB(176, 176, 0),  // olive-yellow
+        ColorFromRGB(221, 0, 0),    // dark red
+        ColorFromRGB(255, 0, 0),    // red
     };
     bool ShowOffSegments = false;
 
@@ -57,7 +46,7 @@ struct TiLedBarModel {
     int SegmentMargin = 3;
     TiLedBarDirection SegmentDirection = idRight;
     TiLedBarSegmentStyle SegmentStyle = ilbssRectangle;
-    TColor BackGroundColor = LedColorFromRGB(0, 0, 0);
+    TColor BackGroundColor = ColorFromRGB(0, 0, 0);
     TiBevelStyle BorderStyle = ibsNone;
 
     // Clamps value to the range and stores it; true when Position changed

@@ -22,7 +22,7 @@ TEST(LedBarModel, DefaultsAreTheMainWindowBar)
     EXPECT_EQ(m.SectionColor[1], 114699u);
     EXPECT_EQ(m.SectionColor[2], 45232u);
     EXPECT_EQ(m.SectionColor[3], 221u);
-    EXPECT_EQ(m.SectionColor[4], LedColorFromRGB(255, 0, 0));
+    EXPECT_EQ(m.SectionColor[4], ColorFromRGB(255, 0, 0));
     EXPECT_EQ(m.BackGroundColor, 0u);
     EXPECT_EQ(m.SegmentDirection, idRight);
     EXPECT_FALSE(m.ShowOffSegments);

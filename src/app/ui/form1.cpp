@@ -46,14 +46,6 @@ std::string FromQ(const QString& text)
     return text.toLatin1().toStdString();
 }
 
-template <class T>
-T* Control(QWidget* root, const char* name)
-{
-    T* w = root->findChild<T*>(QString::fromLatin1(name));
-    Q_ASSERT_X(w, "TForm1", name);
-    return w;
-}
-
 // The system's long time format without the time zone, which the original's
 // long time format does not show.
 QString LongTimeText(const QTime& time)
@@ -170,31 +162,31 @@ QMenu* TForm1::StationMenu()
 void TForm1::FindControls()
 {
     QWidget* c = centralWidget();
-    Image1 = Control<QLabel>(c, "Image1");
-    ComboBox1 = Control<QComboBox>(c, "ComboBox1");
-    SpeedButton1 = Control<QPushButton>(c, "SpeedButton1");
-    PresetBox = Control<QGroupBox>(c, "PresetBox");
+    Image1 = FindControl<QLabel>(c, "Image1");
+    ComboBox1 = FindControl<QComboBox>(c, "ComboBox1");
+    SpeedButton1 = FindControl<QPushButton>(c, "SpeedButton1");
+    PresetBox = FindControl<QGroupBox>(c, "PresetBox");
     const char* recall[5] = {"Button1config", "Button2config", "Button3config", "Button4config", "Button5config"};
     for (int i = 0; i < 5; ++i)
-        Buttonconfig[i] = Control<QPushButton>(c, recall[i]);
-    Edit1 = Control<QLineEdit>(c, "Edit1");
-    BitBtn2 = Control<QPushButton>(c, "BitBtn2");
-    CheckBox2 = Control<QCheckBox>(c, "CheckBox2");
-    Button3 = Control<QPushButton>(c, "Button3");
-    BitBtn1 = Control<QPushButton>(c, "BitBtn1");
-    Button2 = Control<QPushButton>(c, "Button2");
-    Memo1 = Control<QPlainTextEdit>(c, "Memo1");
-    GroupBox1 = Control<QGroupBox>(c, "GroupBox1");
-    CheckBox1 = Control<QCheckBox>(c, "CheckBox1");
+        Buttonconfig[i] = FindControl<QPushButton>(c, recall[i]);
+    Edit1 = FindControl<QLineEdit>(c, "Edit1");
+    BitBtn2 = FindControl<QPushButton>(c, "BitBtn2");
+    CheckBox2 = FindControl<QCheckBox>(c, "CheckBox2");
+    Button3 = FindControl<QPushButton>(c, "Button3");
+    BitBtn1 = FindControl<QPushButton>(c, "BitBtn1");
+    Button2 = FindControl<QPushButton>(c, "Button2");
+    Memo1 = FindControl<QPlainTextEdit>(c, "Memo1");
+    GroupBox1 = FindControl<QGroupBox>(c, "GroupBox1");
+    CheckBox1 = FindControl<QCheckBox>(c, "CheckBox1");
     const char* labels[8] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7", "Label8"};
     for (int i = 0; i < 8; ++i)
-        StatusLabel[i] = Control<QLabel>(c, labels[i]);
-    Label8 = Control<TDblClickLabel>(c, "Label8");
-    Button1 = Control<QPushButton>(c, "Button1");
-    Label9 = Control<QLabel>(c, "Label9");
-    StaticText9 = Control<QLabel>(c, "StaticText9");
-    iLedBar1 = Control<TiLedBar>(c, "iLedBar1");
-    StatusBar1 = Control<QStatusBar>(c, "StatusBar1");
+        StatusLabel[i] = FindControl<QLabel>(c, labels[i]);
+    Label8 = FindControl<TDblClickLabel>(c, "Label8");
+    Button1 = FindControl<QPushButton>(c, "Button1");
+    Label9 = FindControl<QLabel>(c, "Label9");
+    StaticText9 = FindControl<QLabel>(c, "StaticText9");
+    iLedBar1 = FindControl<TiLedBar>(c, "iLedBar1");
+    StatusBar1 = FindControl<QStatusBar>(c, "StatusBar1");
 }
 
 void TForm1::Connect()

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/ini_file.h"
 #include "platform/serial_device.h"
+#include "protocol/comport_request_port.h"
 #include "protocol/program_state.h"
 #include "protocol/reply_parser.h"
 #include "protocol/request_port.h"
@@ -33,17 +34,6 @@ class TDblClickLabel;
 class TiLedBar;
 class ReceiveEcho;
 
-// The senders' view of the main window's port.
-class ComPortRequests final : public RequestPort {
-public:
-    explicit ComPortRequests(TCustomComPort& port) : port_(port) {}
-    bool Connected() const override { return port_.Connected(); }
-    std::int32_t WriteStr(const std::string& text) override { return port_.WriteStr(text); }
-
-private:
-    TCustomComPort& port_;
-};
-
 // The main window Form1: owns the port, the program-wide state and every
 // control the operator works with. Each handler is a few lines that call the
 // subsystem it belongs to; every control's signal reaches its handler
@@ -75,7 +65,7 @@ public:
     // What the station does, for logs, network control, metrics and the
     // status bar's free panels.
     StationHub Hub;
-    ComPortRequests ComPortWrites{ComPort};
+    ComPortRequestPort ComPortWrites{ComPort};
     // Every sender writes through this one, so the hub sees every request.
     ObservedRequestPort PortRequests{ComPortWrites, Hub};
 

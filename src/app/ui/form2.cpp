@@ -12,9 +12,9 @@ TForm2::TForm2(TCustomComPort& comPort, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form2"));
     BuildControls(this, Form2Controls());
-    BitBtn1 = findChild<QPushButton*>(QStringLiteral("BitBtn1"));
-    Button1 = findChild<QPushButton*>(QStringLiteral("Button1"));
-    Button2 = findChild<QPushButton*>(QStringLiteral("Button2"));
+    BitBtn1 = FindControl<QPushButton>(this, "BitBtn1");
+    Button1 = FindControl<QPushButton>(this, "Button1");
+    Button2 = FindControl<QPushButton>(this, "Button2");
     ApplyWindowLayout(this, Form2Window());
 
     connect(BitBtn1, &QPushButton::clicked, this, Guard([this] { BitBtn1Click(); }));

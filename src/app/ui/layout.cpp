@@ -6,43 +6,33 @@
 #include "presets/recall.h"
 #include "widgets/ui/iledbar.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLayout>
-#include <QLineEdit>
-#include <QPalette>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QResizeEvent>
-#include <QStatusBar>
+#include <QLabel>
 
 #include <array>
-
-QColor LayoutColour::Resolve() const
-{
-    const QPalette palette = QApplication::palette();
-    switch (kind) {
-    case Rgb: return QColor::fromRgb(rgb);
-    case ToolTipText: return palette.color(QPalette::ToolTipText);
-    case WindowText: return palette.color(QPalette::WindowText);
-    case DarkShadow: return palette.color(QPalette::Shadow);
-    case Inherit: break;
-    }
-    return {};
-}
 
 namespace {
 
 using namespace Colours;
 constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 
+QWidget* CreatePicture(const ControlLayout&, QWidget* parent)
+{
+    auto* w = new QLabel(parent);
+    w->setPixmap(ModemPicture());
+    return w;
+}
+
+QWidget* CreateLevelBar(const ControlLayout&, QWidget* parent) { return new TiLedBar(parent); }
+
+// The value labels of the status group report double-clicks (Label8).
+constexpr ControlFactory kValueLabel = &CreateLabel<TDblClickLabel>;
+
 // Main window. The client area of the original lies below the menu bar; its
 // status bar (0, 445, 529 x 18) fills the bottom, so the client is 529 x 463.
 const std::array kForm1Controls = {
     // Top and middle area.
-    ControlLayout{.name = "Image1", .kind = ControlKind::Picture, .left = 16, .top = 8, .width = 153, .height = 25},
+    ControlLayout{.name = "Image1", .kind = ControlKind::Custom, .left = 16, .top = 8, .width = 153, .height = 25,
+                .create = &CreatePicture},
     ControlLayout{.name = "ComboBox1", .kind = ControlKind::ComboBox, .left = 184, .top = 10, .width = 129, .height = 21,
                 .text = "SATELLITE", .background = Red, .bold = true},
     ControlLayout{.name = "SpeedButton1", .kind = ControlKind::LatchButton, .left = 24, .top = 64, .width = 57, .height = 25,
@@ -79,44 +69,44 @@ const std::array kForm1Controls = {
                 .width = 137, .height = 17, .text = "BCAS Analog parameters", .font = Yellow, .background = Navy},
     ControlLayout{.name = "StaticText1", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 32,
                 .width = 89, .height = 17, .text = "Signal Level, dBm", .font = Aqua},
-    ControlLayout{.name = "Label1", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 24,
+    ControlLayout{.name = "Label1", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 24,
                 .width = 89, .height = 25, .text = "dBm", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
-                .align = kCentre},
+                .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText2", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 72,
                 .width = 51, .height = 17, .text = "Raw BER", .font = Aqua},
-    ControlLayout{.name = "Label2", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 64,
+    ControlLayout{.name = "Label2", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 64,
                 .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
-                .align = kCentre},
+                .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText3", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 112,
                 .width = 75, .height = 17, .text = "Corrected BER", .font = Aqua},
-    ControlLayout{.name = "Label3", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 104,
+    ControlLayout{.name = "Label3", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 104,
                 .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre},
+                .bold = true, .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText5", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 152,
                 .width = 37, .height = 17, .text = "EB/N0", .font = Aqua},
-    ControlLayout{.name = "Label5", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 144,
+    ControlLayout{.name = "Label5", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 144,
                 .width = 89, .height = 25, .text = "db", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre},
+                .bold = true, .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText4", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 192,
                 .width = 76, .height = 17, .text = "Int. Read Error ", .font = Aqua},
-    ControlLayout{.name = "Label4", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 184,
+    ControlLayout{.name = "Label4", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 184,
                 .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre},
+                .bold = true, .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText6", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 232,
                 .width = 80, .height = 17, .text = "Buffer Fill Status", .font = Aqua},
-    ControlLayout{.name = "Label6", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 224,
+    ControlLayout{.name = "Label6", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 224,
                 .width = 89, .height = 25, .text = "%", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre},
+                .bold = true, .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText7", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 272,
                 .width = 83, .height = 17, .text = "Frame BER Stat.", .font = Aqua},
-    ControlLayout{.name = "Label7", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 264,
+    ControlLayout{.name = "Label7", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 264,
                 .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre},
+                .bold = true, .align = kCentre, .create = kValueLabel},
     ControlLayout{.name = "StaticText8", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 312,
                 .width = 83, .height = 17, .text = "Frequency offset", .font = Aqua},
-    ControlLayout{.name = "Label8", .kind = ControlKind::ValueLabel, .parent = "GroupBox1", .left = 96, .top = 304,
+    ControlLayout{.name = "Label8", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 304,
                 .width = 89, .height = 25, .text = "Hz", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .hint = "Double click to update offset", .align = kCentre},
+                .bold = true, .hint = "Double click to update offset", .align = kCentre, .create = kValueLabel},
 
     // Bottom area.
     ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 360, .width = 65, .height = 17,
@@ -125,8 +115,8 @@ const std::array kForm1Controls = {
                 .text = "Frequency", .font = Lime},
     ControlLayout{.name = "StaticText9", .kind = ControlKind::StaticText, .left = 336, .top = 360, .width = 177,
                 .height = 17, .text = "Decoder lock status UNKN", .font = Lime, .align = kCentre},
-    ControlLayout{.name = "iLedBar1", .kind = ControlKind::LevelBar, .left = 16, .top = 392, .width = 505, .height = 16,
-                .background = Black},
+    ControlLayout{.name = "iLedBar1", .kind = ControlKind::Custom, .left = 16, .top = 392, .width = 505, .height = 16,
+                .background = Black, .create = &CreateLevelBar},
     ControlLayout{.name = "StaticText10", .kind = ControlKind::StaticText, .left = 16, .top = 408, .width = 6, .height = 17,
                 .text = "|", .font = Yellow},
     ControlLayout{.name = "StaticText11", .kind = ControlKind::StaticText, .left = 129, .top = 408, .width = 6,
@@ -170,147 +160,7 @@ const std::array kForm2Controls = {
                 .text = "Cancel"},
 };
 
-QString Text(const char* s) { return QString::fromLatin1(s); }
-
-QWidget* Create(const ControlLayout& c, QWidget* parent)
-{
-    switch (c.kind) {
-    case ControlKind::Picture: {
-        auto* w = new QLabel(parent);
-        w->setPixmap(ModemPicture());
-        return w;
-    }
-    case ControlKind::ComboBox: {
-        auto* w = new QComboBox(parent);
-        w->setEditable(true);
-        w->setInsertPolicy(QComboBox::NoInsert);
-        w->setEditText(Text(c.text));
-        return w;
-    }
-    case ControlKind::LatchButton: {
-        auto* w = new QPushButton(Text(c.text), parent);
-        w->setCheckable(true);
-        return w;
-    }
-    case ControlKind::GroupBox: return new QGroupBox(Text(c.text), parent);
-    case ControlKind::Button:
-    case ControlKind::BitButton: return new QPushButton(Text(c.text), parent);
-    case ControlKind::Edit: return new QLineEdit(Text(c.text), parent);
-    case ControlKind::CheckBox: return new QCheckBox(Text(c.text), parent);
-    case ControlKind::Memo: {
-        auto* w = new QPlainTextEdit(parent);
-        w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        w->setFocusPolicy(Qt::ClickFocus);  // not a Tab stop
-        w->setPlainText(Text(c.text));
-        return w;
-    }
-    case ControlKind::StaticText:
-    case ControlKind::Label: {
-        auto* w = new QLabel(Text(c.text), parent);
-        w->setAlignment(c.align);
-        return w;
-    }
-    case ControlKind::ValueLabel: {
-        auto* w = new TDblClickLabel(Text(c.text), parent);
-        w->setAlignment(c.align);
-        return w;
-    }
-    case ControlKind::LevelBar: return new TiLedBar(parent);
-    case ControlKind::StatusBar: {
-        auto* w = new QStatusBar(parent);
-        w->setSizeGripEnabled(true);
-        return w;
-    }
-    }
-    return nullptr;
-}
-
 } // namespace
-
-QFont WindowFont()
-{
-    // Where the original font is missing, take one of the same build and
-    // width, so the texts fit their controls as designed.
-    static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                                    QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                                    QStringLiteral("Helvetica")});
-        return true;
-    }();
-    (void)substituted;
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
-}
-
-void SetFontColour(QWidget* w, const QColor& colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, colour);
-    // A group box's colour is its caption's (and its labels'); the buttons
-    // in it keep their own text colour, as system-drawn buttons do.
-    if (!qobject_cast<QGroupBox*>(w)) {
-        p.setColor(QPalette::ButtonText, colour);
-        p.setColor(QPalette::Text, colour);
-    }
-    w->setPalette(p);
-}
-
-void SetBackground(QWidget* w, const QColor& colour)
-{
-    QPalette p = w->palette();
-    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
-        p.setColor(role, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-void BuildControls(QWidget* client, std::span<const ControlLayout> controls)
-{
-    for (const ControlLayout& c : controls) {
-        QWidget* parent = client;
-        if (c.parent)
-            parent = client->findChild<QWidget*>(QString::fromLatin1(c.parent));
-        QWidget* w = Create(c, parent ? parent : client);
-        w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(c.left, c.top, c.width, c.height);
-        if (c.fontPx || c.bold) {
-            QFont f = w->font();
-            if (c.fontPx)
-                f.setPixelSize(c.fontPx);
-            f.setBold(c.bold);
-            w->setFont(f);
-        }
-        if (c.font.IsSet())
-            SetFontColour(w, c.font.Resolve());
-        if (c.background.IsSet())
-            SetBackground(w, c.background.Resolve());
-        if (c.hint)
-            w->setToolTip(QString::fromLatin1(c.hint));
-    }
-}
-
-void ApplyWindowLayout(QWidget* window, const WindowLayout& layout, QWidget* client)
-{
-    window->setWindowTitle(QString::fromLatin1(layout.caption));
-    window->setFont(WindowFont());
-    if (!client)
-        client = window;
-    QPalette p = client->palette();
-    p.setColor(QPalette::Window, layout.background.Resolve());
-    client->setPalette(p);
-    client->setAutoFillBackground(true);
-    window->resize(layout.clientSize);
-    if (client != window && window->layout()) {
-        // Whatever the menu bar takes comes on top of the client area.
-        window->layout()->activate();
-        const QSize extra = window->size() - client->size();
-        window->resize(layout.clientSize + extra);
-        window->layout()->activate();
-    }
-    window->move(layout.position);
-}
 
 WindowLayout Form1Window()
 {
@@ -326,13 +176,3 @@ WindowLayout Form2Window()
 }
 
 std::span<const ControlLayout> Form2Controls() { return kForm2Controls; }
-
-ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {}
-
-void ClientArea::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    // The status bar is docked to the bottom edge, over the full width.
-    for (QStatusBar* bar : findChildren<QStatusBar*>(Qt::FindDirectChildrenOnly))
-        bar->setGeometry(0, height() - bar->height(), width(), bar->height());
-}

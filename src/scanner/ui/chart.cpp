@@ -1,5 +1,7 @@
 #include "scanner/ui/chart.h"
 
+#include "platform/ui/form_layout.h"
+
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,16 +12,12 @@
 
 QFont TChartStyle::DefaultFont()
 {
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                   QStringLiteral("Helvetica")});
+    QFont f = DesignFont(QStringLiteral("Arial"));
     f.setPixelSize(11);
     return f;
 }
 
 namespace {
-
-QColor FromTColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 // The values of an axis that get a label and a grid line.
 template <class F>

@@ -1,5 +1,6 @@
 #include "scanner/ui/form3.h"
 
+#include "platform/ui/form_layout.h"
 #include "platform/ui/guard.h"
 #include "scanner/ui/chart.h"
 #include "scanner/ui/click_label.h"
@@ -9,55 +10,39 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <optional>
+#include <array>
+#include <utility>
 
 namespace {
 
-const QColor kNavy(0, 0, 128);
-const QColor kLime(0, 255, 0);
-const QColor kGrey(128, 128, 128);
+using namespace Colours;
 
-enum class Kind { Button, CheckBox, Label, Chart };
-
-// The font colour of a control: the window's, a fixed one, or the system's
-// 3-D dark shadow colour.
-enum class FontColour { Window, Fixed, DarkShadow };
-
-struct Control {
-    const char* name;
-    Kind kind;
-    QRect geometry;
-    const char* text;
-    FontColour fontColour = FontColour::Window;
-    QColor font;                       // with FontColour::Fixed
-    int fontPixels = 0;                // 0: the window's 11 pixels
-    std::optional<QColor> background;  // none: the window shows through
-};
+QWidget* CreateChart(const ControlLayout&, QWidget* parent) { return new TChart(parent); }
 
 // The scanner window's layout, pixels at 96 dpi, client coordinates.
-const Control kControls[] = {
-    {"Button1", Kind::Button, {8, 16, 65, 17}, "Scan....", FontColour::Window, {}, 0, {}},
-    {"CheckBox2", Kind::CheckBox, {88, 16, 81, 17}, "0.1 MHz step", FontColour::DarkShadow, {}, 0, {}},
-    {"CheckBox1", Kind::CheckBox, {176, 16, 81, 17}, "Slow scann", FontColour::Fixed, kGrey, 0, kNavy},
-    {"Label3", Kind::Label, {384, 16, 64, 16}, "Frequency", FontColour::Fixed, kLime, 13, {}},
-    {"Label1", Kind::Label, {464, 16, 26, 16}, "RSL", FontColour::Fixed, kLime, 13, {}},
-    {"Label2", Kind::Label, {512, 16, 30, 13}, "Status", FontColour::Fixed, Qt::black, 0, {}},
-    {"Chart1", Kind::Chart, {8, 48, 529, 281}, "", FontColour::Window, {}, 0, {}},
+const std::array kForm3Controls = {
+    ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 8, .top = 16, .width = 65, .height = 17,
+                  .text = "Scan...."},
+    ControlLayout{.name = "CheckBox2", .kind = ControlKind::CheckBox, .left = 88, .top = 16, .width = 81,
+                  .height = 17, .text = "0.1 MHz step", .font = DarkShadow},
+    ControlLayout{.name = "CheckBox1", .kind = ControlKind::CheckBox, .left = 176, .top = 16, .width = 81,
+                  .height = 17, .text = "Slow scann", .font = Grey, .background = Navy},
+    ControlLayout{.name = "Label3", .kind = ControlKind::Custom, .left = 384, .top = 16, .width = 64, .height = 16,
+                  .text = "Frequency", .font = Lime, .fontPx = 13, .create = &CreateLabel<TClickLabel>},
+    ControlLayout{.name = "Label1", .kind = ControlKind::Custom, .left = 464, .top = 16, .width = 26, .height = 16,
+                  .text = "RSL", .font = Lime, .fontPx = 13, .create = &CreateLabel<TClickLabel>},
+    ControlLayout{.name = "Label2", .kind = ControlKind::Custom, .left = 512, .top = 16, .width = 30, .height = 13,
+                  .text = "Status", .font = Black, .create = &CreateLabel<TClickLabel>},
+    ControlLayout{.name = "Chart1", .kind = ControlKind::Custom, .left = 8, .top = 48, .width = 529, .height = 281,
+                  .create = &CreateChart},
 };
 
+// The outer size under the frame the layout was drawn for (4-pixel borders
+// and a title bar that, with its border, takes 30 pixels) gives the client size.
+const WindowLayout kForm3Window{"SLM-7650 Frequency Scanner", QPoint(55, 575), QSize(553, 369), QSize(545, 335),
+                                Navy};
+
 constexpr int kTimer1IntervalMs = 100;
-
-QColor FromTColor(TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-QFont WindowFont()
-{
-    // Where the design font is missing, the nearest in width, so captions fit their boxes.
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
-    f.setPixelSize(11);  // character height, as the layout was drawn
-    return f;
-}
 
 } // namespace
 
@@ -67,16 +52,14 @@ TForm3::TForm3(ProgramState& state, RequestPort& port, QWidget* parent)
       controller_(state, port, *this)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("SLM-7650 Frequency Scanner"));
-    setFont(WindowFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, kNavy);
-    setPalette(pal);
-    setAutoFillBackground(true);
-    move(kOuterGeometry.topLeft());  // a window's position is that of its frame
-    resize(kClientSize);
-
-    BuildControls();
+    ApplyWindowLayout(this, kForm3Window);
+    BuildControls(this, kForm3Controls);
+    button1_ = FindControl<QPushButton>(this, "Button1");
+    checkBox1_ = FindControl<QCheckBox>(this, "CheckBox1");
+    checkBox2_ = FindControl<QCheckBox>(this, "CheckBox2");
+    for (auto [label, name] : {std::pair{&label1_, "Label1"}, {&label2_, "Label2"}, {&label3_, "Label3"}})
+        *label = FindControl<TClickLabel>(this, name);
+    chart1_ = FindControl<TChart>(this, "Chart1");
 
     timer1_ = new QTimer(this);
     timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -87,52 +70,6 @@ TForm3::TForm3(ProgramState& state, RequestPort& port, QWidget* parent)
 }
 
 TForm3::~TForm3() = default;
-
-void TForm3::BuildControls()
-{
-    for (const Control& c : kControls) {
-        QWidget* w = nullptr;
-        switch (c.kind) {
-        case Kind::Button: w = button1_ = new QPushButton(QString::fromLatin1(c.text), this); break;
-        case Kind::CheckBox: {
-            auto* box = new QCheckBox(QString::fromLatin1(c.text), this);
-            (QLatin1String(c.name) == QLatin1String("CheckBox1") ? checkBox1_ : checkBox2_) = box;
-            w = box;
-            break;
-        }
-        case Kind::Label: {
-            auto* label = new TClickLabel(QString::fromLatin1(c.text), this);
-            const QLatin1String name(c.name);
-            (name == QLatin1String("Label1") ? label1_ : name == QLatin1String("Label2") ? label2_ : label3_) = label;
-            w = label;
-            break;
-        }
-        case Kind::Chart: w = chart1_ = new TChart(this); break;
-        }
-        w->setObjectName(QString::fromLatin1(c.name));
-        w->setGeometry(c.geometry);
-        QPalette pal = w->palette();
-        if (c.fontColour == FontColour::Fixed) {
-            pal.setColor(QPalette::WindowText, c.font);
-            pal.setColor(QPalette::ButtonText, c.font);
-        } else if (c.fontColour == FontColour::DarkShadow) {
-            const QColor shadow = pal.color(QPalette::Shadow);
-            pal.setColor(QPalette::WindowText, shadow);
-            pal.setColor(QPalette::ButtonText, shadow);
-        }
-        if (c.background) {
-            pal.setColor(QPalette::Window, *c.background);
-            w->setBackgroundRole(QPalette::Window);  // buttons fill with Button otherwise
-            w->setAutoFillBackground(true);
-        }
-        w->setPalette(pal);
-        if (c.fontPixels > 0) {
-            QFont f = font();
-            f.setPixelSize(c.fontPixels);
-            w->setFont(f);
-        }
-    }
-}
 
 void TForm3::ShowScanLevel(const std::string& text)
 {
@@ -169,10 +106,7 @@ void TForm3::closeEvent(QCloseEvent* event)
 void TForm3::SetStatus(const std::string& text, TColor background)
 {
     label2_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    QPalette pal = label2_->palette();
-    pal.setColor(QPalette::Window, FromTColor(background));
-    label2_->setPalette(pal);
-    label2_->setAutoFillBackground(true);
+    SetBackground(label2_, FromTColor(background));
     label2_->adjustSize();
 }
 

@@ -3,7 +3,6 @@
 #include "protocol/request_port.h"
 #include "scanner/scan_controller.h"
 
-#include <QRect>
 #include <QWidget>
 
 #include <string>
@@ -42,13 +41,6 @@ public:
     TChart* Chart1() const { return chart1_; }
     QTimer* Timer1() const { return timer1_; }
 
-    // Place and outer size of the window, frame included.
-    static constexpr QRect kOuterGeometry{55, 575, 553, 369};
-    // The client size that gives that outer size under the frame the layout
-    // was drawn for: 4-pixel borders and a title bar that, with its border,
-    // takes 30 pixels.
-    static constexpr QSize kClientSize{545, 335};
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -64,8 +56,6 @@ private:
     bool FineStep() const override;
     TChartSeries& Series() override;
     void RepaintChart() override;
-
-    void BuildControls();
 
     QPushButton* button1_ = nullptr;
     QCheckBox* checkBox1_ = nullptr;

@@ -1,13 +1,13 @@
 #include "serial/ui/com_setup.h"
 
+#include "platform/ui/form_layout.h"
 #include "serial/comport.h"
 
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
+#include <array>
 #include <memory>
 
 namespace {
@@ -18,45 +18,72 @@ TSetupDialogRunner& Runner()
     return f;
 }
 
+QWidget* CreateComboBox(const ControlLayout&, QWidget* parent) { return new TComComboBox(parent); }
+
+const WindowLayout kSetupWindow{.caption = "Setup", .clientSize = QSize(231, 216), .fontPoints = 8, .dialog = true};
+
+const std::array kSetupControls = {
+    ControlLayout{.name = "GroupBox1", .kind = ControlKind::GroupBox, .left = 8, .top = 8, .width = 217,
+                  .height = 169, .text = " Settings "},
+    // Labels without a size are sized to their texts.
+    ControlLayout{.name = "Label1", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 24,
+                  .text = "Port"},
+    ControlLayout{.name = "Label2", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 48,
+                  .text = "Baud rate"},
+    ControlLayout{.name = "Label3", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 72,
+                  .text = "Data bits"},
+    ControlLayout{.name = "Label4", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 96,
+                  .text = "Stop bits"},
+    ControlLayout{.name = "Label5", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 120,
+                  .text = "Parity"},
+    ControlLayout{.name = "Label6", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 144,
+                  .text = "Flow control"},
+    ControlLayout{.name = "Combo1", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 16,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Combo2", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 40,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Combo3", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 64,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Combo4", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 88,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Combo5", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 112,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Combo6", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 136,
+                  .width = 129, .height = 21, .create = &CreateComboBox},
+    ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 70, .top = 184, .width = 75, .height = 25,
+                  .text = "OK"},
+    ControlLayout{.name = "Button2", .kind = ControlKind::Button, .left = 150, .top = 184, .width = 75,
+                  .height = 25, .text = "Cancel"},
+};
+
 } // namespace
 
 TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle("Setup");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(231, 216);
-    setFont(QFont("MS Sans Serif", 8));
+    // The font first: the labels are sized to their texts in it.
+    ApplyWindowLayout(this, kSetupWindow);
+    BuildControls(this, kSetupControls);
 
-    GroupBox1 = new QGroupBox(" Settings ", this);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(8, 8, 217, 169);
-
-    const char* captions[6] = {"Port", "Baud rate", "Data bits", "Stop bits", "Parity", "Flow control"};
+    GroupBox1 = FindControl<QGroupBox>(this, "GroupBox1");
+    const char* labels[6] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6"};
+    const char* combos[6] = {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6"};
     const TComProperty properties[6] = {cpPort, cpBaudRate, cpDataBits, cpStopBits, cpParity, cpFlowControl};
-    QLabel* labels[6];
+    QLabel* label[6];
     for (int i = 0; i < 6; ++i) {
-        labels[i] = new QLabel(captions[i], GroupBox1);
-        labels[i]->setObjectName(QString("Label%1").arg(i + 1));
-        labels[i]->move(8, 24 + 24 * i);
-        labels[i]->adjustSize();
-        combos_[i] = new TComComboBox(GroupBox1);
-        combos_[i]->setObjectName(QString("Combo%1").arg(i + 1));
-        combos_[i]->setGeometry(80, 16 + 24 * i, 129, 21);
+        label[i] = FindControl<QLabel>(this, labels[i]);
+        combos_[i] = FindControl<TComComboBox>(this, combos[i]);
         combos_[i]->SetComProperty(properties[i]);
     }
-    Label1 = labels[0], Label2 = labels[1], Label3 = labels[2];
-    Label4 = labels[3], Label5 = labels[4], Label6 = labels[5];
+    Label1 = label[0], Label2 = label[1], Label3 = label[2];
+    Label4 = label[3], Label5 = label[4], Label6 = label[5];
     Combo1 = combos_[0], Combo2 = combos_[1], Combo3 = combos_[2];
     Combo4 = combos_[3], Combo5 = combos_[4], Combo6 = combos_[5];
 
-    Button1 = new QPushButton("OK", this);
-    Button1->setObjectName("Button1");
-    Button1->setGeometry(70, 184, 75, 25);
+    Button1 = FindControl<QPushButton>(this, "Button1");
     Button1->setDefault(true);
-    Button2 = new QPushButton("Cancel", this);
-    Button2->setObjectName("Button2");
-    Button2->setGeometry(150, 184, 75, 25);
+    Button2 = FindControl<QPushButton>(this, "Button2");
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -69,11 +96,7 @@ TComSetupFrm::TComSetupFrm(QWidget* parent) : QDialog(parent)
 void TComSetupFrm::showEvent(QShowEvent* event)
 {
     // Centred on the screen rather than on the window that opened it.
-    if (QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -1,13 +1,9 @@
 #include "widgets/ui/iledbar.h"
 
+#include "platform/ui/colours.h"
+
 #include <QPainter>
 #include <QPolygon>
-
-namespace {
-
-QColor ToQColor(TColor c) { return QColor(LedColorRed(c), LedColorGreen(c), LedColorBlue(c)); }
-
-} // namespace
 
 TiLedBar::TiLedBar(QWidget* parent) : QWidget(parent)
 {
@@ -35,7 +31,7 @@ void TiLedBar::iPaintTo(QPainter& painter)
     const int h = height();
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(0, 0, w, h, ToQColor(model_.BackGroundColor));
+    painter.fillRect(0, 0, w, h, FromTColor(model_.BackGroundColor));
     DrawBorder(painter);
 
     const int n = model_.SegmentCount(w, h);
@@ -54,7 +50,7 @@ void TiLedBar::DrawSegment(QPainter& painter, const LedRect& r, TColor colour)
 {
     if (r.Width() <= 0 || r.Height() <= 0)
         return;
-    const QColor c = ToQColor(colour);
+    const QColor c = FromTColor(colour);
     switch (model_.SegmentStyle) {
     case ilbssRectangle:
         // Outline and fill in one colour: exactly the rectangle's pixels.
