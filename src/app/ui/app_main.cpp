@@ -7,6 +7,7 @@
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/ui/qt_messages.h"
+#include "platform/ui/stop_signals.h"
 #include "platform/ui/sync_wakeup.h"
 #include "platform/workdir.h"
 #include "scanner/ui/form3.h"
@@ -39,6 +40,7 @@ int RunVarnetrixReader(char* programName)
         Form1.SetOtherWindows(&Form2, &Form3);
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
+        StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();
         Form1.SetScanLevelDisplay({});  // Form3 goes first

@@ -32,6 +32,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <vector>
 
 namespace {
@@ -244,6 +246,22 @@ void TForm1::closeEvent(QCloseEvent* event)
         options_->hide();
     if (scanner_)
         scanner_->hide();
+    QCoreApplication::quit();
+}
+
+void TForm1::EndAtSystemsRequest()
+{
+    try {
+        FormClose();
+    } catch (const std::exception& e) {
+        Hub.Record(EventKind::Error, e.what());
+        std::fprintf(stderr, "varnetrix-reader: %s\n", e.what());
+    }
+    if (options_)
+        options_->hide();
+    if (scanner_)
+        scanner_->hide();
+    hide();
     QCoreApplication::quit();
 }
 

@@ -117,6 +117,10 @@ public:
     void ComboBox1Change();
     void ButtonconfigClick(int n);  // Button1configClick .. Button5configClick
     void ComPortEventError(const std::string& message);
+    // The system asks the program to end (a stop signal): the close steps as
+    // when the window is closed, but with nobody there to read a box an error
+    // is recorded instead, and the program ends all the same.
+    void EndAtSystemsRequest();
     // The line went away: the close path of the toggle, then one error.
     void ComPortLineLost();
 
