@@ -93,6 +93,7 @@ void StationHub::Replied(const ParsedReply& reply)
     case ReplyKind::Csv:
         status_.haveOffset = true;
         status_.offsetText = reply.offset;
+        status_.offsetUtcMs = clock_.NowUtcMs();
         // Only the two lock texts change the display; any other leaves it.
         if (const auto lock = DecoderLockFromText(reply.lockText))
             status_.lock = *lock == DecoderLock::Ok ? LockState::Ok : LockState::Fault;

@@ -52,9 +52,10 @@ struct StationStatus {
     bool haveStatus = false;
     std::array<std::string, 7> statusFields;
     std::int64_t statusUtcMs = 0;
-    // The last CSV reply's offset text; the lock as shown.
+    // The last CSV reply's offset text and when it arrived; the lock as shown.
     bool haveOffset = false;
     std::string offsetText;
+    std::int64_t offsetUtcMs = 0;
     LockState lock = LockState::Unknown;
     // The last DF request written, by whichever sender: its argument as sent
     // and as a number (haveTunedMHz false when the text is no number).

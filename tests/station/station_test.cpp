@@ -121,8 +121,10 @@ TEST_F(Hub, LockChangesOnlyWithTheTwoLockTexts)
     };
     const Step steps[] = {{"OK", "OK"}, {"", "OK"}, {"FLT", "FAULT"}, {"ok", "FAULT"}, {"OK", "OK"}};
     for (const Step& s : steps) {
+        ++clock.now;
         hub.Replied(Csv("+120", s.text));
         EXPECT_EQ(LockStateText(hub.Status().lock), s.shown) << s.text;
+        EXPECT_EQ(hub.Status().offsetUtcMs, clock.now) << "every CSV reply is stamped";
     }
     EXPECT_EQ(hub.Status().offsetText, "+120");
     EXPECT_EQ(hub.Status().replies[static_cast<int>(ReplyKind::Csv)], 5u);
