@@ -3,6 +3,7 @@
 #include "app/ui/app_texts.h"
 #include "app/ui/form1.h"
 #include "app/ui/form2.h"
+#include "app/ui/metrics_link.h"
 #include "app/ui/scan_events.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
@@ -40,6 +41,7 @@ int RunVarnetrixReader(char* programName)
         Form1.SetOtherWindows(&Form2, &Form3);
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
+        MetricsLink metrics(Form1, SettingsFile);
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();
