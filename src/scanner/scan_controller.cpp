@@ -106,6 +106,8 @@ void ScanController::RecordLevel()
         return;
     }
     view_.Series().AddXY(ScanFrequency, level, std::string(), UseSeriesColor);
+    for (ScanListener* l : listeners_)
+        l->PointRecorded(ScanFrequency, state_.ScanLevelText);
     view_.RepaintChart();
     state_.ScanLevelPending = true;
     ScanFrequency += view_.FineStep() ? ScanFineStepMHz : ScanStepMHz;

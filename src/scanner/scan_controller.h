@@ -38,6 +38,8 @@ class ScanListener {
 public:
     virtual ~ScanListener() = default;
     virtual void ScanStarted() {}
+    // A point went onto the plot: its frequency and the level text it was read from.
+    virtual void PointRecorded(double /*mhz*/, const std::string& /*levelText*/) {}
     virtual void ScanFinished(const TChartSeries& /*points*/) {}
     virtual void ScanStopped() {}
 };

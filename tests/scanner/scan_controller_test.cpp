@@ -476,7 +476,12 @@ public:
     void ScanStarted() override { log.push_back("started"); }
     void ScanFinished(const TChartSeries& points) override { log.push_back("finished " + std::to_string(points.Count())); }
     void ScanStopped() override { log.push_back("stopped"); }
+    void PointRecorded(double mhz, const std::string& levelText) override
+    {
+        points.push_back(FloatToStrF(mhz, ffFixed, 15, 1) + " " + levelText);
+    }
     std::vector<std::string> log;
+    std::vector<std::string> points;
 };
 
 TEST_F(Scan, ListenersHearStartAndHowTheScanEnded)
@@ -497,6 +502,21 @@ TEST_F(Scan, ListenersHearStartAndHowTheScanEnded)
     ctl.RemoveListener(events);
     StartAndAnswer();
     EXPECT_EQ(events.log, (std::vector<std::string>{"started", "finished 96", "started", "stopped", "started", "stopped"}));
+}
+
+TEST_F(Scan, ListenersHearEachPlottedPointWithTheLevelTextItWasReadFrom)
+{
+    ScanEvents events;
+    ctl.AddListener(events);
+    // Two decimals: the texts are kept as sent, not made again from the plotted numbers.
+    levelText = [](double mhz) { return FloatToStrF(LevelAt(mhz), ffFixed, 5, 2); };
+    StartAndAnswer();
+    RunWhileScanning();
+    ASSERT_EQ(events.points.size(), 96u);
+    EXPECT_EQ(events.points[0], "136.0 -36.00");
+    EXPECT_EQ(events.points[1], "136.2 -36.20");
+    EXPECT_EQ(events.points[95], "155.0 -55.00");
+    ctl.RemoveListener(events);
 }
 
 } // namespace
