@@ -3,3 +3,11 @@ vr_add_test(records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/file_worker_test.cpp ${CMAKE_CURRENT_LIST_DIR}/pass_log_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scan_archive_test.cpp
   LIBS vr_records)
+
+# The records of the running program, against the modem simulator.
+if(VR_WITH_QT AND TARGET slm7650-sim AND NOT WIN32)
+  vr_add_test(records_e2e_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/records_e2e_test.cpp LIBS vr_app QT)
+  target_include_directories(records_e2e_test PRIVATE ${CMAKE_SOURCE_DIR}/tests/tools ${CMAKE_SOURCE_DIR}/tests/app)
+  target_compile_definitions(records_e2e_test PRIVATE SIM_PROGRAM="$<TARGET_FILE:slm7650-sim>")
+  add_dependencies(records_e2e_test slm7650-sim)
+endif()

@@ -4,6 +4,7 @@
 #include "app/ui/form1.h"
 #include "app/ui/form2.h"
 #include "app/ui/metrics_link.h"
+#include "app/ui/records_link.h"
 #include "app/ui/scan_events.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
@@ -42,6 +43,7 @@ int RunVarnetrixReader(char* programName)
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
         MetricsLink metrics(Form1, SettingsFile);
+        RecordsLink records(Form1, Form3, SettingsFile);
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();
