@@ -2,7 +2,9 @@ vr_add_test(daily_file_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/daily_file_test.cp
 vr_add_test(records_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/file_worker_test.cpp ${CMAKE_CURRENT_LIST_DIR}/pass_log_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/scan_archive_test.cpp ${CMAKE_CURRENT_LIST_DIR}/pass_track_test.cpp
-  LIBS vr_records)
+          ${CMAKE_CURRENT_LIST_DIR}/pass_plot_model_test.cpp
+  LIBS vr_records
+  LABELS thread)
 
 # The records of the running program, against the modem simulator.
 if(VR_WITH_QT AND TARGET slm7650-sim AND NOT WIN32)
