@@ -73,7 +73,8 @@ TEST_F(Link, OffUnlessTheSettingsSaySoAndNothingWritten)
 TEST_F(Link, EnabledServesTheStationsStatus)
 {
     const quint16 port = FreePort();
-    WriteSettings("[Metrics]\nEnabled=1\nPort=" + std::to_string(port) + "\n");
+    const std::string settings = "[Metrics]\nEnabled=1\nPort=" + std::to_string(port) + "\n";
+    WriteSettings(settings);
     MetricsLink& link = MakeLink();
     ASSERT_TRUE(link.Server().Listening()) << link.Server().Error().toStdString();
     EXPECT_EQ(link.Server().Port(), port);
@@ -96,6 +97,7 @@ TEST_F(Link, EnabledServesTheStationsStatus)
     EXPECT_NE(reply.find("\nvarnetrix_replies_total{mnemonic=\"BCAS\"} 1\n"), std::string::npos) << reply;
 
     EXPECT_EQ(Get(port, "/").rfind("HTTP/1.1 404 ", 0), 0u);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), settings) << "read, never written";
     EXPECT_TRUE(boxes_.errors.empty());
     EXPECT_TRUE(boxes_.messages.empty());
 }

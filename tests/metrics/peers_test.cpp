@@ -179,7 +179,8 @@ protected:
     {
         TestApp();
         wakeUp_.emplace();
-        net_.setProxy(QNetworkProxy::NoProxy);
+        net_.emplace();
+        net_->setProxy(QNetworkProxy::NoProxy);
     }
 
     // The body of a GET, empty when it failed.
@@ -187,7 +188,7 @@ protected:
     {
         QNetworkRequest request(url);
         request.setTransferTimeout(3000);
-        std::unique_ptr<QNetworkReply> reply(net_.get(request));
+        std::unique_ptr<QNetworkReply> reply(net_->get(request));
         ProcessUntil([&] { return reply->isFinished(); }, 5000);
         if (!reply->isFinished() || reply->error() != QNetworkReply::NoError)
             return {};
@@ -258,7 +259,7 @@ protected:
     WorkingDirectory cwd_{dir_.Path()};
     RecordedMessages boxes_;
     std::optional<SyncWakeUp> wakeUp_;
-    QNetworkAccessManager net_;
+    std::optional<QNetworkAccessManager> net_;  // made once the application is there
     QString prometheus_;
 };
 
