@@ -83,12 +83,16 @@ void StatusPoll::CorrectOffset()
 
     const double offsetHz = StrToFloat(view_.OffsetCaption());
     const double corrected = ctx_.state.ChannelFrequency - offsetHz * 0.000001;
-    view_.ShowTunedFrequency(FloatToStr(corrected));
-
-    SendRequest(ctx_, Request::REM);
-    Pause(Pacing::CorrectionBeforeDfMs);
-    SendRequest(ctx_, std::string(Request::DF) + FloatToStrF(corrected, ffFixed, 9, 6));
+    Retune(corrected);
     Pause(Pacing::CorrectionAfterDfMs);
 
     view_.SetPollBoxTicked(true); // runs the rule: the poll runs after every correction
+}
+
+void StatusPoll::Retune(double mhz)
+{
+    view_.ShowTunedFrequency(FloatToStr(mhz));
+    SendRequest(ctx_, Request::REM);
+    Pause(Pacing::CorrectionBeforeDfMs);
+    SendRequest(ctx_, std::string(Request::DF) + FloatToStrF(mhz, ffFixed, 9, 6));
 }

@@ -47,6 +47,11 @@ public:
     // tick the poll again.
     void CorrectOffset();
 
+    // The correction's tuning step on its own, for network control: Label9 :=
+    // mhz in general format; REM; 200 ms; DF + mhz as F9.6. The poll is left
+    // as it is.
+    void Retune(double mhz);
+
 private:
     SenderContext ctx_;
     PollView& view_;

@@ -71,13 +71,14 @@ void StationHub::Tell(F&& f)
 void StationHub::RequestWritten(std::string_view request)
 {
     ++status_.requests;
-    if (request.substr(0, Request::DF.size()) != Request::DF)
-        return;
-    status_.haveTuned = true;
-    status_.tunedText.assign(request.substr(Request::DF.size()));
-    double mhz = 0.0;
-    status_.haveTunedMHz = TryStrToFloat(status_.tunedText, mhz) && std::isfinite(mhz);
-    status_.tunedMHz = status_.haveTunedMHz ? mhz : 0.0;
+    if (request.substr(0, Request::DF.size()) == Request::DF) {
+        status_.haveTuned = true;
+        status_.tunedText.assign(request.substr(Request::DF.size()));
+        double mhz = 0.0;
+        status_.haveTunedMHz = TryStrToFloat(status_.tunedText, mhz) && std::isfinite(mhz);
+        status_.tunedMHz = status_.haveTunedMHz ? mhz : 0.0;
+    }
+    Tell([request](StationListener& l) { l.RequestWritten(request); });
 }
 
 void StationHub::Replied(const ParsedReply& reply)

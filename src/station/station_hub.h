@@ -87,6 +87,8 @@ public:
     virtual ~StationListener() = default;
     // A BCAS reply has updated the status.
     virtual void StatusReplied(const StationStatus&) {}
+    // A request went out whole (its text without the carriage return).
+    virtual void RequestWritten(std::string_view /*request*/) {}
     virtual void EventRecorded(const StationEvent&) {}
     // A note or an indicator changed.
     virtual void NotesChanged() {}

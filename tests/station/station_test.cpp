@@ -56,6 +56,7 @@ public:
         times.push_back(e.utcMs);
     }
     void NotesChanged() override { log.push_back("notes"); }
+    void RequestWritten(std::string_view request) override { log.push_back("request " + std::string(request)); }
     std::vector<std::string> log;
     std::vector<std::int64_t> times;
 };
@@ -99,6 +100,9 @@ TEST_F(Hub, TunedFrequencyFollowsEveryDfRequestWhoeverSentIt)
     hub.RequestWritten("<1/DFX_1");  // another mnemonic that begins alike
     EXPECT_EQ(hub.Status().tunedText, "abc");
     EXPECT_EQ(hub.Status().requests, 4u);
+    // Listeners hear of every request, tuning or not.
+    EXPECT_EQ(recorder.log, (std::vector<std::string>{"request <1/REM_", "request <1/DF_147.800000",
+                                                      "request <1/DF_abc", "request <1/DFX_1"}));
 }
 
 TEST_F(Hub, StatusReplyKeepsFieldsTimeAndTellsListeners)

@@ -5,6 +5,7 @@
 #include "app/ui/form2.h"
 #include "app/ui/metrics_link.h"
 #include "app/ui/records_link.h"
+#include "app/ui/remote_link.h"
 #include "app/ui/scan_events.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
@@ -44,6 +45,7 @@ int RunVarnetrixReader(char* programName)
         ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
         MetricsLink metrics(Form1, SettingsFile);
         RecordsLink records(Form1, Form3, SettingsFile);
+        RemoteLink remote(Form1, Form3.Controller(), SettingsFile);
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();

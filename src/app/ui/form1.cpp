@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -428,6 +429,41 @@ void TForm1::ComPortLineLost()
     SpeedButton1->setChecked(false);
     SpeedButton1Click();
     Messages().ShowError(QString::fromLatin1(kLineLostText).arg(ToQ(port)).toStdString());
+}
+
+// --- sequences asked for by network control -----------------------------------
+
+void TForm1::RemoteTune(double mhz)
+{
+    RemotePortOpen();
+    poll_.Retune(mhz);
+}
+
+void TForm1::RemoteChooseChannel(int index, const std::string& client)
+{
+    RemotePortOpen();
+    const ChannelRow& row = kChannels.at(static_cast<std::size_t>(index));
+    // The selector shows the item, as if the operator had picked it.
+    ComboBox1->setCurrentIndex(index);
+    Hub.ChannelChosen(index, row.listText, Origin::Remote, client);
+    ChooseChannel(Senders(), settingsFile_, index, *this);
+}
+
+void TForm1::RemoteRecall(int n, const std::string& client)
+{
+    RemotePortOpen();
+    if (n < 1 || n > 5)
+        throw std::invalid_argument("no recall button " + std::to_string(n));
+    Hub.Record(EventKind::Recall,
+               std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ") by remote client " + client);
+    Recall(Senders(), n);
+}
+
+void TForm1::RemotePortOpen() const
+{
+    // The guard's message box is for the operator only.
+    if (!ComPort.Connected())
+        throw std::runtime_error("Port Not Open");
 }
 
 // --- displays written by the protocol and preset code -------------------------

@@ -124,6 +124,13 @@ public:
     // The line went away: the close path of the toggle, then one error.
     void ComPortLineLost();
 
+    // Sequences asked for by network control (client: who asked): the
+    // operator's own, shown alike, but a closed port raises instead of
+    // showing the guard message, and every error goes back to the caller.
+    void RemoteTune(double mhz);
+    void RemoteChooseChannel(int index, const std::string& client);  // 0..14
+    void RemoteRecall(int n, const std::string& client);             // 1..5
+
 protected:
     // FormClose; an error keeps the window open.
     void closeEvent(QCloseEvent* event) override;
@@ -158,6 +165,8 @@ private:
     // StationListener: the free status-bar panels show the hub's notes.
     void NotesChanged() override;
     void StopPoll();
+    // Raises when the port is closed (network control's sequences).
+    void RemotePortOpen() const;
 
     TCustomIniFile& settingsFile_;
     StatusPoll poll_{Senders(), *this};
