@@ -191,8 +191,11 @@ void RigctlServer::RunNext()
     if (!client)
         return ScheduleNext();
 
+    // A copy: the sequence may run a nested event loop in which anything
+    // can happen to the client, up to the server being closed.
+    const std::string name = client->name;
     running_ = true;
-    const RigctlAnswer answer = AnswerRigctl(line.text, station_, client->name);
+    const RigctlAnswer answer = AnswerRigctl(line.text, station_, name);
     running_ = false;
 
     // Whatever ran meanwhile may have changed the clients; look again. Only
