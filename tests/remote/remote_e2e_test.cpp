@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -100,6 +101,9 @@ protected:
         ProcessUntil([&] { return process.state() == QProcess::NotRunning; }, 60000);
         result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
         result.out = process.readAll().toStdString();
+        // The session for the test log.
+        std::cout << "$ rigctl -m 2 -r " << address.toStdString() << ' ' << commands.join(' ').toStdString() << '\n'
+                  << result.out << "(exit " << result.exitCode << ")\n";
         return result;
     }
 
