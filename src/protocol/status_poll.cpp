@@ -69,12 +69,12 @@ void StatusPoll::Tick()
     // A BCAS reply with an empty or non-numeric first field leaves the bar
     // where it is: the requests are out, nothing else depends on the level.
     double level = 0.0;
-    if (!TryStrToFloat(ctx_.state.LevelText, level) || !std::isfinite(level))
+    if (!TryStrToFloat(ctx_.state.LevelText, level) || std::isnan(level))
         return;
-    const double position = level * 10.0;
-    if (position < -1e9 || position > 1e9)
-        return; // far outside the bar's range; keeps the conversion to int defined
-    view_.SetLevelBarPosition(static_cast<int>(std::lround(position)));
+    // Tenths of a dBm as they are: rounding here would light the wrong count
+    // near the segment and band edges. A level far outside the range (even
+    // one whose tenfold overflows) is the bar's to clamp.
+    view_.SetLevelBarPosition(level * 10.0);
 }
 
 void StatusPoll::CorrectOffset()

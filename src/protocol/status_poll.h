@@ -19,9 +19,9 @@ public:
     virtual std::string OffsetCaption() const = 0;
     // Label9 caption (tuned frequency, MHz).
     virtual void ShowTunedFrequency(const std::string& text) = 0;
-    // iLedBar1 Position, tenths of a dBm rounded to the nearest (the bar
-    // clamps it to its range).
-    virtual void SetLevelBarPosition(int position) = 0;
+    // iLedBar1 Position in tenths of a dBm, as computed (the bar clamps it
+    // to its range). Always a number, never NaN.
+    virtual void SetLevelBarPosition(double position) = 0;
 };
 
 // Status poll and frequency-offset correction of the main window.
@@ -35,8 +35,9 @@ public:
     void PollBoxChanged();
 
     // Timer2Timer: RxLine emptied; BCAS; 200 ms; CSV; "<" then ">" stripped
-    // from LevelText in place; bar := level * 10. A level that is empty or no
-    // number leaves the bar as it is. If a request fails, Timer2 is disabled
+    // from LevelText in place; bar := level * 10, unrounded (the bar clamps
+    // what lies outside its range). A level that is empty or no number
+    // leaves the bar as it is. If a request fails, Timer2 is disabled
     // and the box unticked (rule suppressed) BEFORE the error propagates, so
     // the window's error box is shown once and no tick runs behind it.
     void Tick();

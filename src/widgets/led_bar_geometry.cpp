@@ -4,6 +4,8 @@
 
 bool TiLedBarModel::SetPosition(double value)
 {
+    if (std::isnan(value))
+        return false;  // no position at all: the bar keeps the one it shows
     if (value > PositionMax)
         value = PositionMax;
     if (value < PositionMin)
@@ -90,8 +92,8 @@ int TiLedBarModel::LitCount(int n) const
 {
     // Default rounding mode: an exact half goes to the even neighbour.
     const double lit = std::nearbyint(ValuePercent(Position) * n + 0.5);
-    if (lit < 0)
-        return 0;
+    if (!(lit >= 0))
+        return 0;  // also a Position that is no number, set around SetPosition
     return lit > n ? n : static_cast<int>(lit);
 }
 

@@ -49,8 +49,9 @@ struct TiLedBarModel {
     TColor BackGroundColor = ColorFromRGB(0, 0, 0);
     TiBevelStyle BorderStyle = ibsNone;
 
-    // Clamps value to the range and stores it; true when Position changed
-    // (the widget repaints only then).
+    // Clamps value to the range (infinities included) and stores it; true
+    // when Position changed (the widget repaints only then). A value that is
+    // no number (NaN) is ignored.
     bool SetPosition(double value);
 
     // Fraction of the range that value covers, 0..1 (0 for an empty range).

@@ -486,6 +486,34 @@ TEST_F(FormTest, PollTicksSendBcasAndCsvAndMoveTheLevelBar)
     EXPECT_DOUBLE_EQ(f.iLedBar1->Position(), -525.0);
 }
 
+TEST_F(FormTest, LevelBarTakesTheLevelUnroundedAndClampsWhatLiesOutsideItsRange)
+{
+    OpenPort();
+    TForm1& f = Form();
+    const TiLedBarModel& bar = f.iLedBar1->Model();
+    const int segments = bar.SegmentCount(f.iLedBar1->width(), f.iLedBar1->height());
+    ASSERT_EQ(segments, 250);
+    struct Case {
+        const char* level;
+        double position;
+        int lit;
+    };
+    const Case cases[] = {
+        {"-59.96", -599.6, 1},  // above the bottom: one segment, not none
+        {"-49.94", -499.4, 56}, // just below the first green segment: all blue
+        {"2e8", -150, 250},     // far above the range: full
+        {"-45.3", -453, 82},
+        {"-1e300", -600, 0},    // far below: empty
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        Receive(std::string(">1/BCAS_") + c.level + ",a,b,c,d,e,f,]");
+        f.Timer2Timer();
+        EXPECT_DOUBLE_EQ(f.iLedBar1->Position(), c.position);
+        EXPECT_EQ(bar.LitCount(segments), c.lit);
+    }
+}
+
 // --- creation and close -------------------------------------------------------------
 
 std::vector<std::string> Lines(const std::string& text)

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -47,7 +48,7 @@ public:
     }
     std::string OffsetCaption() const override { return label8; }
     void ShowTunedFrequency(const std::string& text) override { label9.push_back(text); }
-    void SetLevelBarPosition(int position) override { bar = position; }
+    void SetLevelBarPosition(double position) override { bar = position; }
 
     // The operator clicks the box.
     void Click() { SetPollBoxTicked(!ticked); }
@@ -57,7 +58,7 @@ public:
     bool timer = false;
     std::string label8 = "Hz";
     std::vector<std::string> label9;
-    std::optional<int> bar;
+    std::optional<double> bar;
     std::vector<Change> boxChanges;
     std::vector<Change> timerSets;
 };
@@ -153,9 +154,11 @@ INSTANTIATE_TEST_SUITE_P(Clicks, PollBoxWithPortClosed,
 struct LevelCase {
     const char* name;
     std::string levelText;
-    std::optional<int> bar; // nullopt: the bar is left alone
+    std::optional<double> bar; // nullopt: the bar is left alone
     std::string levelAfter;  // LevelText after the tick's mark stripping
 };
+
+void PrintTo(const LevelCase& c, std::ostream* os) { *os << c.name; }
 
 class TickLevel : public PollFixture, public ::testing::WithParamInterface<LevelCase> {};
 
@@ -182,8 +185,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LevelCase{"NotANumber", "n/a", std::nullopt, "n/a"},
                       LevelCase{"WithUnit", "-45 dBm", std::nullopt, "-45 dBm"},
                       LevelCase{"Exponent", "-4.53e1", -453, "-4.53e1"},
-                      LevelCase{"RoundsToNearestTenth", "-45.37", -454, "-45.37"},
-                      LevelCase{"Huge", "1e300", std::nullopt, "1e300"}),
+                      // Hundredths pass unrounded; the bar's lit count depends on them.
+                      LevelCase{"Hundredths", "-45.37", -45.37 * 10.0, "-45.37"},
+                      LevelCase{"JustAboveTheBottom", "-59.96", -59.96 * 10.0, "-59.96"},
+                      // Far outside the range: passed on for the bar to clamp.
+                      LevelCase{"FarAboveTheRange", "2e8", 2e9, "2e8"},
+                      LevelCase{"Huge", "1e300", 1e301, "1e300"},
+                      LevelCase{"TenfoldOverflows", "-1.7e308", -INFINITY, "-1.7e308"},
+                      LevelCase{"BeyondADouble", "1e400", std::nullopt, "1e400"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PollFixture, BarFollowsTheLevelOfTheReplyBeforeTheTick)

@@ -61,10 +61,10 @@ public:
     void SetPollTimerEnabled(bool e) override { timer = e; }
     std::string OffsetCaption() const override { return ""; }
     void ShowTunedFrequency(const std::string&) override {}
-    void SetLevelBarPosition(int p) override { bar.push_back(p); }
+    void SetLevelBarPosition(double p) override { bar.push_back(p); }
     bool ticked = true;
     bool timer = true;
-    std::vector<int> bar;
+    std::vector<double> bar;
 };
 
 // The main window's receive path without the window: ReadStr, then the parser.
@@ -196,7 +196,7 @@ TEST(LineFaults, SilentModemBlocksNothingAndTheOtherRepliesAreRead)
     EXPECT_EQ(rx.display.fields, 0) << "no BCAS reply, no status field";
     EXPECT_TRUE(view.timer);
     // No BCAS reply: the bar keeps getting the level it had (LevelText's start value).
-    EXPECT_EQ(view.bar, (std::vector<int>{-600, -600, -600, -600}));
+    EXPECT_EQ(view.bar, (std::vector<double>{-600, -600, -600, -600}));
     EXPECT_EQ(clock.NowMs(), 4 * 500);
     port.Close();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -43,6 +44,9 @@ TEST(LedBarModel, LitCountAndBandOfTheLastLitSegment)
         {-150, 250, 5}, {0, 250, 5},
         // At exactly the start of segment 5 it is lit (odd index); of segment 10, not.
         {-591, 6, 1},   {-582, 10, 1},
+        // Between whole tenths: just above the bottom lights one; just below
+        // the start of segment 56 (-499.2) leaves it, the first green, off.
+        {-599.6, 1, 1}, {-499.4, 56, 1},
     };
     TiLedBarModel m;
     const int n = m.SegmentCount(kWidth, kHeight);
@@ -116,6 +120,9 @@ TEST(LedBarModel, SetPositionClampsAndReportsChanges)
         {-453, -453, true},   {-453, -453, false}, {100, -150, true},
         {200, -150, false},   // clamped to the same top
         {-1e9, -600, true},
+        {2e9, -150, true},    // far above: full, not left as it was
+        {std::nan(""), -150, false},  // no number: ignored, never stored
+        {-INFINITY, -600, true}, {INFINITY, -150, true},
     };
     TiLedBarModel m;
     for (const Step& s : steps) {

@@ -512,7 +512,7 @@ void TForm1::StopPoll()
 
 std::string TForm1::OffsetCaption() const { return FromQ(Label8->text()); }
 void TForm1::ShowTunedFrequency(const std::string& text) { Label9->setText(ToQ(text)); }
-void TForm1::SetLevelBarPosition(int position) { iLedBar1->SetPosition(position); }
+void TForm1::SetLevelBarPosition(double position) { iLedBar1->SetPosition(position); }
 void TForm1::SetSelectorGreen() { SetBackground(ComboBox1, Colours::Green.Resolve()); }
 
 void TForm1::NotesChanged()

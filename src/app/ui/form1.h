@@ -159,7 +159,7 @@ private:
     void SetPollTimerEnabled(bool enabled) override;
     std::string OffsetCaption() const override;
     void ShowTunedFrequency(const std::string& text) override;
-    void SetLevelBarPosition(int position) override;
+    void SetLevelBarPosition(double position) override;
     // ChannelView
     void SetSelectorGreen() override;
     // StationListener: the free status-bar panels show the hub's notes.
