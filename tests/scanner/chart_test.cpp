@@ -157,6 +157,46 @@ TEST_F(Chart, OutOfRangePointsAreClippedAndTheAxesStay)
     EXPECT_EQ(s.Count(), 4);  // stored all the same
 }
 
+// Levels far outside the axes (a garbled reply can give any number) are
+// clipped as values, before they become pixels: nothing lands inside the plot
+// area away from the lines to and from the point's frequency, whatever the
+// magnitude.
+TEST_F(Chart, AbsurdLevelsLeaveOnlyTheirClippedLinesInThePlotArea)
+{
+    const QRect plot = chart.PlotArea();
+    // The lines to and from the point leave the plot area almost straight up
+    // or down at 140 and 142 MHz; between them nothing is drawn.
+    const int left = Expected(plot, 140.2, 0).x();
+    const int right = Expected(plot, 141.8, 0).x();
+    // A level whose pixel row lies 2^32 rows above the middle one: in 32-bit
+    // pixels it would come out in the middle of the plot.
+    const double wrapsToTheMiddle =
+        (plot.bottom() - plot.center().y() + 4294967296.0) * 35.0 / (plot.bottom() - plot.top()) - 60.0;
+    for (double level : {702447879.7, -702447879.7, wrapsToTheMiddle, 1e300, -1e300, double(INFINITY),
+                         -double(INFINITY)}) {
+        SCOPED_TRACE(level);
+        chart.Series1().Clear();
+        const QImage empty = Render();
+        chart.Series1().AddXY(140.0, -45.0);
+        chart.Series1().AddXY(141.0, level);
+        chart.Series1().AddXY(142.0, -45.0);
+        const QImage image = Render();
+        int stray = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y)
+            for (int x = plot.left(); x <= plot.right(); ++x) {
+                stray += x >= left && x <= right && image.pixel(x, y) != empty.pixel(x, y);
+            }
+        EXPECT_EQ(stray, 0);
+        // The lines themselves reach the edge the level lies beyond.
+        const int edge = level > 0 ? plot.top() : plot.bottom();
+        const int column = Expected(plot, 140.0, 0).x();
+        bool reached = false;
+        for (int dx = -1; dx <= 1; ++dx)
+            reached = reached || image.pixel(column + dx, edge) == kGreen;
+        EXPECT_TRUE(reached);
+    }
+}
+
 TEST_F(Chart, LeftDragZoomsAndUpLeftDragRestores)
 {
     const QRect plot = chart.PlotArea();

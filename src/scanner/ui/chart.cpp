@@ -162,23 +162,72 @@ void TChart::PaintSeries(QPainter& p, const QRect& plot)
     const std::vector<double>& ys = series_.YValues.Value;
     if (xs.empty() || !series_.Active)
         return;
-    // Points beyond the fixed axes are kept but never drawn outside the plot area.
+    // Points beyond the fixed axes are kept but never drawn outside the plot
+    // area. Each segment is clipped to the shown ranges as values, so that a
+    // level of any size (a garbled reply's 7e8 dBm) never meets the pixel
+    // conversion; the painter's clip only trims the pen's width.
     p.save();
     p.setClipRect(plot);
     p.setPen(QPen(FromTColor(series_.SeriesColor), 1));
-    for (std::size_t i = 1; i < xs.size(); ++i)
-        p.drawLine(ToPixel(xs[i - 1], ys[i - 1], plot), ToPixel(xs[i], ys[i], plot));
+    for (std::size_t i = 1; i < xs.size(); ++i) {
+        double x0 = xs[i - 1], y0 = ys[i - 1], x1 = xs[i], y1 = ys[i];
+        if (ClipToView(x0, y0, x1, y1))
+            p.drawLine(ToPixel(x0, y0, plot), ToPixel(x1, y1, plot));
+    }
     if (series_.PointerVisible) {
         p.setPen(QPen(FromTColor(series_.PointerOutlineColor), 1));
+        // A marker whose centre lies further out than its size cannot reach
+        // the plot area; only the others get pixel coordinates.
+        const QRectF reach = QRectF(plot).adjusted(-series_.PointerHorizSize - 1, -series_.PointerVertSize - 1,
+                                                   series_.PointerHorizSize + 1, series_.PointerVertSize + 1);
         for (std::size_t i = 0; i < xs.size(); ++i) {
+            const QPointF c = ToPixel(xs[i], ys[i], plot);
+            if (!(c.x() >= reach.left() && c.x() <= reach.right() && c.y() >= reach.top() && c.y() <= reach.bottom()))
+                continue;  // also a coordinate that is no number
             const TColor own = series_.ValueColor(static_cast<int>(i));
             p.setBrush(own == series_.SeriesColor ? FromTColor(series_.PointerColor) : FromTColor(own));
-            const QPointF c = ToPixel(xs[i], ys[i], plot);
             const QPoint at(int(std::lround(c.x())), int(std::lround(c.y())));
             p.drawEllipse(at, series_.PointerHorizSize, series_.PointerVertSize);
         }
     }
     p.restore();
+}
+
+bool TChart::ClipToView(double& x0, double& y0, double& x1, double& y1) const
+{
+    // Infinite values keep their direction as the largest finite ones; a
+    // value that is no number has no place at all.
+    constexpr double kFar = 1e300;
+    for (double* v : {&x0, &y0, &x1, &y1}) {
+        if (std::isnan(*v))
+            return false;
+        *v = std::clamp(*v, -kFar, kFar);
+    }
+    // Liang-Barsky: the part of the segment, as t from 0 to 1, inside the view.
+    const double dx = x1 - x0, dy = y1 - y0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - xMin_, xMax_ - x0, y0 - yMin_, yMax_ - y0};
+    double t0 = 0.0, t1 = 1.0;
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0.0) {
+            if (q[k] < 0.0)
+                return false;  // parallel to this edge and outside it
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    const double sx = x0, sy = y0;
+    x0 = sx + t0 * dx;
+    y0 = sy + t0 * dy;
+    x1 = sx + t1 * dx;
+    y1 = sy + t1 * dy;
+    return true;
 }
 
 void TChart::mousePressEvent(QMouseEvent* event)

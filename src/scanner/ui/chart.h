@@ -76,6 +76,9 @@ protected:
 
 private:
     QPointF ToPixel(double x, double y, const QRect& plot) const;
+    // Clips the segment between two points to the ranges shown, as values;
+    // false when none of it is inside.
+    bool ClipToView(double& x0, double& y0, double& x1, double& y1) const;
     void PaintAxes(QPainter& p, const QRect& plot);
     void PaintSeries(QPainter& p, const QRect& plot);
 
