@@ -1,6 +1,7 @@
 #include "app/ui/form1.h"
 
 #include "app/ui/app_texts.h"
+#include "app/ui/clock_text.h"
 #include "app/ui/dblclick_label.h"
 #include "app/ui/layout.h"
 #include "app/ui/receive_echo.h"
@@ -47,15 +48,6 @@ QString ToQ(const std::string& bytes)
 std::string FromQ(const QString& text)
 {
     return text.toLatin1().toStdString();
-}
-
-// The system's long time format without the time zone, which the original's
-// long time format does not show.
-QString LongTimeText(const QTime& time)
-{
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return QLocale::system().toString(time, format.trimmed());
 }
 
 } // namespace
@@ -289,7 +281,7 @@ void TForm1::SpeedButton1Click()
 
 void TForm1::Timer1Timer()
 {
-    StatusPanel[3]->setText(QString::fromLatin1(kClockPrefix) + LongTimeText(QTime::currentTime()));
+    StatusPanel[3]->setText(QString::fromLatin1(kClockPrefix) + LongTimeText(QLocale::system(), QTime::currentTime()));
 }
 
 void TForm1::Button3Click()
