@@ -1,5 +1,6 @@
 // The main and Options windows as laid out at creation, control by control.
 #include "app/ui/form1.h"
+#include "app/ui/dblclick_label.h"
 #include "app/ui/form2.h"
 #include "form_fixture.h"
 
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 
 #include <optional>
@@ -36,6 +38,7 @@ struct Expected {
     int fontPx = 11;
     bool bold = false;
     bool centred = false;
+    bool sizedToText = false;  // a label: the size above is what the design font gave
 };
 
 const QColor navy(0, 0, 128), lime(0, 255, 0), aqua(0, 255, 255), yellow(255, 255, 0), teal(0, 128, 128),
@@ -83,7 +86,7 @@ std::vector<Expected> MainWindowTable()
         {"Label7", Kind::Text, g, 96, 264, 89, 25, "mE-ee", lime, InfoText(), 16, true, true},
         {"Label8", Kind::Text, g, 96, 304, 89, 25, "Hz", lime, InfoText(), 16, true, true},
         {"Button1", Kind::Button, nullptr, 16, 360, 65, 17, "Freq.Scan."},
-        {"Label9", Kind::Text, nullptr, 160, 360, 50, 13, "Frequency", lime},
+        {"Label9", Kind::Text, nullptr, 160, 360, 50, 13, "Frequency", lime, std::nullopt, 11, false, false, true},
         {"StaticText9", Kind::Text, nullptr, 336, 360, 177, 17, "Decoder lock status UNKN", lime, std::nullopt, 11,
          false, true},
         {"iLedBar1", Kind::LevelBar, nullptr, 16, 392, 505, 16, ""},
@@ -150,7 +153,15 @@ void CheckControls(QWidget* client, const std::vector<Expected>& table)
         EXPECT_TRUE(IsKind(w, e.kind));
         QWidget* parent = e.parent ? client->findChild<QWidget*>(QString::fromLatin1(e.parent)) : client;
         EXPECT_EQ(w->parentWidget(), parent);
-        EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, e.height));
+        if (e.sizedToText) {
+            // Sized to its text in the font at hand, which comes close to the design's.
+            EXPECT_EQ(w->pos(), QPoint(e.left, e.top));
+            EXPECT_EQ(w->size(), w->sizeHint());
+            EXPECT_NEAR(w->width(), e.width, 4);
+            EXPECT_NEAR(w->height(), e.height, 2);
+        } else {
+            EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, e.height));
+        }
         EXPECT_EQ(Latin1(TextOf(w)), e.text);
         if (e.font)
             EXPECT_EQ(FontColour(w), *e.font);
@@ -252,6 +263,64 @@ TEST_F(FormTest, StatusBarStaysDockedToTheBottomWhenTheWindowIsResized)
     QCoreApplication::processEvents();
     QWidget* client = f.centralWidget();
     EXPECT_EQ(f.StatusBar1->geometry(), QRect(0, client->height() - 18, client->width(), 18));
+}
+
+TEST_F(FormTest, StatusBarPanelsStartWhereTheWidthsBeforeThemEnd)
+{
+    TForm1& f = MakeForm();
+    f.show();
+    for (int grow : {0, 100}) {
+        SCOPED_TRACE(grow);
+        f.resize(f.width() + grow, f.height());
+        QCoreApplication::processEvents();
+        const int lefts[] = {0, 32, 64, 204};
+        const int widths[] = {32, 32, 140};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(f.StatusPanel[i]->parentWidget(), f.StatusBar1);
+            EXPECT_EQ(f.StatusPanel[i]->x(), lefts[i]) << "panel " << i;
+            EXPECT_EQ(f.StatusPanel[i]->height(), f.StatusBar1->height());
+            if (i < 3)
+                EXPECT_EQ(f.StatusPanel[i]->width(), widths[i]);
+        }
+        // The clock's panel reaches to the bar's right end.
+        EXPECT_EQ(f.StatusPanel[3]->geometry().right(), f.StatusBar1->width() - 1);
+    }
+}
+
+TEST_F(FormTest, CheckBoxesTakeAClickAnywhereInTheirBoxes)
+{
+    TForm1& f = MakeForm();
+    f.show();
+    // Right of the caption's text, still inside the box the layout gives.
+    QCheckBox* echo = f.CheckBox2;
+    ASSERT_EQ(echo->size(), QSize(129, 17));
+    QTest::mouseClick(echo, Qt::LeftButton, {}, QPoint(echo->width() - 2, echo->height() - 2));
+    EXPECT_TRUE(echo->isChecked());
+    QTest::mouseClick(echo, Qt::LeftButton, {}, QPoint(echo->width() - 2, 1));
+    EXPECT_FALSE(echo->isChecked());
+    // The poll box in the status group's frame line likewise (port closed:
+    // its rule shows the guard and unticks it, so the click arrived).
+    QTest::mouseClick(f.CheckBox1, Qt::LeftButton, {}, QPoint(f.CheckBox1->width() - 2, f.CheckBox1->height() / 2));
+    EXPECT_EQ(boxes_.messages, std::vector<std::string>{"First, open Com Port please !"});
+}
+
+TEST_F(FormTest, TunedFrequencyLabelGrowsWithItsText)
+{
+    OpenPort();
+    TForm1& f = Form();
+    const QPoint place = f.Label9->pos();
+    f.State.ChannelFrequency = 137.1;
+    f.Label8->setText(QStringLiteral("1234"));
+    f.Label8DblClick();
+    ASSERT_EQ(Latin1(f.Label9->text()), "137.098766");
+    EXPECT_EQ(f.Label9->pos(), place);
+    EXPECT_GE(f.Label9->width(), f.Label9->fontMetrics().horizontalAdvance(f.Label9->text()));
+    EXPECT_EQ(f.Label9->size(), f.Label9->sizeHint());
+    // And shrinks back with a shorter one.
+    f.Label8->setText(QStringLiteral("0"));
+    f.Label8DblClick();
+    ASSERT_EQ(Latin1(f.Label9->text()), "137.1");
+    EXPECT_EQ(f.Label9->size(), f.Label9->sizeHint());
 }
 
 TEST_F(FormTest, OptionsWindowLayout)

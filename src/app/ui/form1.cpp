@@ -6,6 +6,7 @@
 #include "app/ui/layout.h"
 #include "app/ui/receive_echo.h"
 #include "platform/messages.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/guard.h"
 #include "platform/workdir.h"
 #include "presets/recall.h"
@@ -79,20 +80,9 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QStringLiteral("SATELLITE"));
 
-    int panel = 0;
-    for (const StatusPanelLayout& cell : Form1StatusPanels()) {
-        auto* label = new QLabel(StatusBar1);
-        label->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(panel));
-        label->setAlignment(cell.align);
-        // The last panel reaches to the bar's right end, as in the original.
-        const bool last = panel == static_cast<int>(Form1StatusPanels().size()) - 1;
-        if (last)
-            label->setMinimumWidth(cell.width);
-        else
-            label->setFixedWidth(cell.width);
-        StatusBar1->addWidget(label, last ? 1 : 0);
-        StatusPanel[panel++] = label;
-    }
+    StatusBar1->SetPanels(Form1StatusPanels());
+    for (int panel = 0; panel < StatusBar1->PanelCount() && panel < 4; ++panel)
+        StatusPanel[panel] = StatusBar1->Panel(panel);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -178,10 +168,10 @@ void TForm1::FindControls()
         StatusLabel[i] = FindControl<QLabel>(c, labels[i]);
     Label8 = FindControl<TDblClickLabel>(c, "Label8");
     Button1 = FindControl<QPushButton>(c, "Button1");
-    Label9 = FindControl<QLabel>(c, "Label9");
+    Label9 = FindControl<TLabel>(c, "Label9");
     StaticText9 = FindControl<QLabel>(c, "StaticText9");
     iLedBar1 = FindControl<TiLedBar>(c, "iLedBar1");
-    StatusBar1 = FindControl<QStatusBar>(c, "StatusBar1");
+    StatusBar1 = FindControl<TStatusBar>(c, "StatusBar1");
 }
 
 void TForm1::Connect()

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/ini_file.h"
 #include "platform/serial_device.h"
+#include "platform/ui/controls.h"
 #include "protocol/comport_request_port.h"
 #include "protocol/program_state.h"
 #include "protocol/reply_parser.h"
@@ -90,10 +91,10 @@ public:
     QLabel* StatusLabel[8] = {};        // Label1 .. Label8 (Label8 is also Label8 below)
     TDblClickLabel* Label8 = nullptr;
     QPushButton* Button1 = nullptr;
-    QLabel* Label9 = nullptr;
+    TLabel* Label9 = nullptr;  // sized to its text
     QLabel* StaticText9 = nullptr;
     TiLedBar* iLedBar1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    TStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel[4] = {};
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;

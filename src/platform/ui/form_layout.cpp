@@ -1,5 +1,7 @@
 #include "platform/ui/form_layout.h"
 
+#include "platform/ui/controls.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -37,7 +39,7 @@ QWidget* Create(const ControlLayout& c, QWidget* parent)
     case ControlKind::Button:
     case ControlKind::BitButton: return new QPushButton(Text(c.text), parent);
     case ControlKind::Edit: return new QLineEdit(Text(c.text), parent);
-    case ControlKind::CheckBox: return new QCheckBox(Text(c.text), parent);
+    case ControlKind::CheckBox: return new TCheckBox(Text(c.text), parent);
     case ControlKind::Memo: {
         auto* w = new QPlainTextEdit(parent);
         w->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -45,13 +47,9 @@ QWidget* Create(const ControlLayout& c, QWidget* parent)
         w->setPlainText(Text(c.text));
         return w;
     }
-    case ControlKind::StaticText:
-    case ControlKind::Label: return CreateLabel<QLabel>(c, parent);
-    case ControlKind::StatusBar: {
-        auto* w = new QStatusBar(parent);
-        w->setSizeGripEnabled(true);
-        return w;
-    }
+    case ControlKind::StaticText: return CreateLabel<QLabel>(c, parent);
+    case ControlKind::Label: return CreateLabel<TLabel>(c, parent);
+    case ControlKind::StatusBar: return new TStatusBar(parent);
     case ControlKind::Custom:
         if (c.create)
             return c.create(c, parent);
@@ -105,12 +103,11 @@ void BuildControls(QWidget* client, std::span<const ControlLayout> controls)
             f.setBold(c.bold);
             w->setFont(f);
         }
-        if (c.width == 0 && c.height == 0 && c.kind == ControlKind::Label) {
-            w->move(c.left, c.top);
-            w->adjustSize();
-        } else {
-            w->setGeometry(c.left, c.top, c.width, c.height);
-        }
+        w->setGeometry(c.left, c.top, c.width, c.height);
+        // A label is sized to its text, in its font: the table's size is the
+        // one the design font gave.
+        if (auto* label = dynamic_cast<TLabel*>(w))
+            label->AdjustBounds();
         if (c.font.IsSet())
             SetFontColour(w, c.font.Resolve());
         if (c.background.IsSet())

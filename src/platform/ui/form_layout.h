@@ -28,8 +28,8 @@ enum class ControlKind {
     CheckBox,     // TCheckBox
     Memo,         // TMemo: vertical scroll bar, skipped by Tab
     StaticText,   // TStaticText
-    Label,        // TLabel; without a size in the table, sized to its text
-    StatusBar,    // TStatusBar
+    Label,        // TLabel: sized to its text
+    StatusBar,    // TStatusBar: panels set with SetPanels
     Custom,       // a control of the window's own, made by ControlLayout::create
 };
 

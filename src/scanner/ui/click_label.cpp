@@ -5,14 +5,14 @@
 void TClickLabel::mousePressEvent(QMouseEvent* event)
 {
     pressed_ = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
+    TLabel::mousePressEvent(event);
 }
 
 void TClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     pressed_ = false;
-    QLabel::mouseReleaseEvent(event);
+    TLabel::mouseReleaseEvent(event);
     if (click)
         emit clicked();
 }

@@ -1,11 +1,12 @@
 #pragma once
-#include <QLabel>
+#include "platform/ui/controls.h"
 
-// A label that reports clicks (press and release of the left button on it).
-class TClickLabel : public QLabel {
+// A label, sized to its text, that reports clicks (press and release of the
+// left button on it).
+class TClickLabel : public TLabel {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    using TLabel::TLabel;
 
 signals:
     void clicked();

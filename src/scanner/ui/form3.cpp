@@ -74,7 +74,6 @@ TForm3::~TForm3() = default;
 void TForm3::ShowScanLevel(const std::string& text)
 {
     label1_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    label1_->adjustSize();
 }
 
 void TForm3::Button1Click()
@@ -107,13 +106,11 @@ void TForm3::SetStatus(const std::string& text, TColor background)
 {
     label2_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     SetBackground(label2_, FromTColor(background));
-    label2_->adjustSize();
 }
 
 void TForm3::SetFrequencyText(const std::string& text)
 {
     label3_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    label3_->adjustSize();
 }
 
 void TForm3::SetStartEnabled(bool enabled) { button1_->setEnabled(enabled); }
