@@ -4,6 +4,7 @@
 #include "app/ui/app_texts.h"
 #include "app/ui/dblclick_label.h"
 #include "app/ui/layout.h"
+#include "platform/ui/guard.h"
 #include "form_fixture.h"
 
 #include <QCheckBox>
@@ -467,6 +468,45 @@ TEST_F(FormTest, PollWriteFailingBecauseTheLineIsGoneGivesOnlyTheLineLostError)
     EXPECT_FALSE(f.Timer2->isActive());
     EXPECT_FALSE(fake_->IsOpen());
 }
+
+// Every sender the operator starts: a write that fails because the line is
+// gone gives the one line-lost error, not a second box for the write.
+struct LostLineSender {
+    const char* name;
+    std::function<void(TForm1&)> start;
+};
+
+void PrintTo(const LostLineSender& c, std::ostream* os) { *os << c.name; }
+
+class SenderOnALostLine : public FormTest, public ::testing::WithParamInterface<LostLineSender> {};
+
+TEST_P(SenderOnALostLine, GivesOnlyTheLineLostError)
+{
+    OpenPort();
+    TForm1& f = Form();
+    f.Label8->setText(QStringLiteral("1500"));  // a measured offset, so the correction gets to its requests
+    fake_->HangUp();
+    for (int i = 0; i < 500 && !f.ComPort.LineLost(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(f.ComPort.LineLost());
+    fake_->FailNext("Write", 5, -1);
+    EXPECT_TRUE(RunGuarded([&] { GetParam().start(f); }));
+    ProcessUntil([] { return false; }, 300);
+
+    EXPECT_EQ(boxes_.errors, std::vector<std::string>{"The serial line on " + f.ComPort.Port() +
+                                                      " was lost (the device went away or hung up). "
+                                                      "The port has been closed."});
+    EXPECT_FALSE(f.ComPort.Connected());
+    EXPECT_FALSE(f.SpeedButton1->isChecked());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Senders, SenderOnALostLine,
+    ::testing::Values(LostLineSender{"OffsetCorrection", [](TForm1& f) { f.Label8DblClick(); }},
+                      LostLineSender{"Bcs", [](TForm1& f) { f.BitBtn1Click(); }},
+                      LostLineSender{"Recall", [](TForm1& f) { f.ButtonconfigClick(2); }},
+                      LostLineSender{"Send", [](TForm1& f) { f.BitBtn2Click(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FormTest, PollTicksSendBcasAndCsvAndMoveTheLevelBar)
 {

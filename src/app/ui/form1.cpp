@@ -376,8 +376,14 @@ void TForm1::CheckBox1Click() { poll_.PollBoxChanged(); }
 void TForm1::Timer2Timer() { Sending([this] { poll_.Tick(); }); }
 void TForm1::Label8DblClick()
 {
-    poll_.CorrectOffset();
-    Hub.Record(EventKind::OffsetCorrection, FromQ(Label9->text()) + " MHz (offset " + FromQ(Label8->text()) + " Hz)");
+    bool corrected = false;
+    Sending([this, &corrected] {
+        poll_.CorrectOffset();
+        corrected = true;
+    });
+    if (corrected)
+        Hub.Record(EventKind::OffsetCorrection,
+                   FromQ(Label9->text()) + " MHz (offset " + FromQ(Label8->text()) + " Hz)");
 }
 
 void TForm1::ComboBox1Change()
