@@ -105,7 +105,7 @@ TEST(QtMessageSink, ShowsMessagesAndErrorsWithTheApplicationTitle)
     QtMessageSink sink(kTitle, log.Runner());
     sink.ShowMessage("First, open Com Port please !");
     sink.ShowError("Failed to load settings");
-    EXPECT_EQ(log.shown, (std::vector<BoxLog::Shown>{{Box::Information, kTitle, "First, open Com Port please !"},
+    EXPECT_EQ(log.shown, (std::vector<BoxLog::Shown>{{Box::Plain, kTitle, "First, open Com Port please !"},
                                                      {Box::Critical, kTitle, "Failed to load settings"}}));
 }
 
@@ -192,6 +192,31 @@ TEST(QtMessageSink, TwoFailingTimersUnderRealErrorBoxesNeverStackThem)
     EXPECT_EQ(mostBoxes, 1);
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_EQ(VisibleMessageBoxes(), 0);
+}
+
+TEST(QtMessageSink, RealBoxesShowTheirTextTitleOneOkButtonAndOnlyTheErrorAnIcon)
+{
+    TestApp();
+    struct Case {
+        Box box;
+        QMessageBox::Icon icon;
+    };
+    for (const Case& c : {Case{Box::Plain, QMessageBox::NoIcon}, Case{Box::Critical, QMessageBox::Critical}}) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!shown)
+                return;
+            seen = true;
+            EXPECT_EQ(shown->icon(), c.icon);
+            EXPECT_EQ(shown->windowTitle().toStdString(), kTitle);
+            EXPECT_EQ(shown->text(), QStringLiteral("Varnetrix Reader v.0.4.3 Jul 2019"));
+            EXPECT_EQ(shown->standardButtons(), QMessageBox::Ok);
+            shown->accept();
+        });
+        QtMessageSink::RunQMessageBox(c.box, kTitle, "Varnetrix Reader v.0.4.3 Jul 2019");
+        EXPECT_TRUE(seen);
+    }
 }
 
 // --- wake-up of the synchronised call -------------------------------------------

@@ -13,7 +13,7 @@ QtMessageSink::QtMessageSink(std::string caption, BoxRunner runner)
 
 void QtMessageSink::ShowMessage(const std::string& text)
 {
-    runner_(Box::Information, caption_, text);
+    runner_(Box::Plain, caption_, text);
 }
 
 void QtMessageSink::ShowError(const std::string& text)
@@ -50,9 +50,7 @@ void QtMessageSink::RunQMessageBox(Box box, const std::string& caption, const st
 {
     const QString title = QString::fromLatin1(caption.data(), static_cast<qsizetype>(caption.size()));
     const QString body = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    QWidget* parent = QApplication::activeWindow();
-    if (box == Box::Information)
-        QMessageBox::information(parent, title, body);
-    else
-        QMessageBox::critical(parent, title, body);
+    QMessageBox dialog(box == Box::Plain ? QMessageBox::NoIcon : QMessageBox::Critical, title, body,
+                       QMessageBox::Ok, QApplication::activeWindow());
+    dialog.exec();
 }

@@ -6,8 +6,9 @@
 #include <functional>
 #include <string>
 
-// The message boxes of the program: ShowMessage is an information box with
-// one OK button, ShowError the error box; both carry the application title.
+// The message boxes of the program: ShowMessage is the plain message box
+// (text and one OK button, no icon), ShowError the error box; both carry the
+// application title.
 //
 // Boxes are modal and the event loop keeps running inside them, so a timer
 // whose handler fails would open one error box on top of the other, tick
@@ -17,7 +18,7 @@
 // shown when the operator has closed the current box.
 class QtMessageSink final : public MessageSink {
 public:
-    enum class Box { Information, Critical };
+    enum class Box { Plain, Critical };
     // Runs one modal box; tests put in a recorder.
     using BoxRunner = std::function<void(Box box, const std::string& caption, const std::string& text)>;
 
@@ -28,8 +29,8 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
 
-    // QMessageBox::information / QMessageBox::critical over the active
-    // window; texts are 8-bit (Latin-1) byte strings.
+    // A modal QMessageBox over the active window: no icon for the plain box,
+    // the critical icon for the error box; texts are 8-bit (Latin-1) byte strings.
     static void RunQMessageBox(Box box, const std::string& caption, const std::string& text);
 
 private:
