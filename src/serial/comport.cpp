@@ -211,6 +211,11 @@ TCustomComPort::TCustomComPort(std::string name, std::unique_ptr<SerialDevice> d
 
 TCustomComPort::~TCustomComPort()
 {
+    // Those bound to the component let go first, while it is still whole.
+    auto notifications = std::move(freeNotifications_);
+    freeNotifications_.clear();
+    for (auto& [key, notify] : notifications)
+        notify();
     try {
         Close();
     } catch (...) {
@@ -226,6 +231,17 @@ TCustomComPort::~TCustomComPort()
     if (handleValid_)
         DestroyHandle();
     *self_ = nullptr;
+}
+
+int TCustomComPort::AddFreeNotification(std::function<void()> notify)
+{
+    freeNotifications_.emplace_back(++nextFreeNotification_, std::move(notify));
+    return nextFreeNotification_;
+}
+
+void TCustomComPort::RemoveFreeNotification(int key)
+{
+    std::erase_if(freeNotifications_, [key](const auto& entry) { return entry.first == key; });
 }
 
 void TCustomComPort::SetConnected(bool value)

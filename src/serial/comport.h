@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TCustomComPort;
@@ -243,6 +244,12 @@ public:
     // Runs the function registered with SetEditComPortFunction, if any.
     void ShowSetupDialog();
 
+    // Things bound to the component (the setup dialog's lists) ask to be told
+    // when it is destroyed, and let go of it then. AddFreeNotification returns
+    // the key with which one that goes first takes its request back.
+    int AddFreeNotification(std::function<void()> notify);
+    void RemoveFreeNotification(int key);
+
     // --- raising the notifications (called by the event thread's dispatch) --
     void CallRxChar();
     void CallError();
@@ -365,6 +372,8 @@ private:
     std::shared_ptr<EventWindow> eventWindow_;
     // Shared with queued calls so that they can tell the component is gone.
     std::shared_ptr<TCustomComPort*> self_;
+    std::vector<std::pair<int, std::function<void()>>> freeNotifications_;
+    int nextFreeNotification_ = 0;
 };
 
 // The component as the main window owns it.

@@ -399,4 +399,45 @@ TEST(SetupComSelect, UnbindingSelectsTheFirstEntryAndWritesNothingMore)
     EXPECT_GE(changes, 3);
 }
 
+// The list follows the bound port's life: destroyed, it unbinds the list.
+TEST(SetupComSelect, DestroyedPortUnbindsTheListWhichShowsItsFirstEntry)
+{
+    App();
+    auto fake = std::make_shared<FakeSerialDevice>();
+    auto port = std::make_unique<TComPort>("ComPort", fake->Share());
+    port->SetStopBits(sbTwoStopBits);
+    TComComboBox combo;
+    combo.SetComProperty(cpStopBits);
+    combo.SetComPort(port.get());
+    ASSERT_EQ(combo.currentText(), "2");
+
+    port.reset();
+    EXPECT_EQ(combo.ComPort(), nullptr);
+    EXPECT_EQ(combo.ComSelect().ItemIndex(), 0);
+    EXPECT_EQ(combo.currentText(), "1") << "the list shows its first entry";
+    combo.ApplySettings();  // nothing bound: must not touch the gone port
+    combo.UpdateSettings();
+}
+
+TEST(SetupComSelect, ARequestEndsWithTheBindingOrTheList)
+{
+    auto fake = std::make_shared<FakeSerialDevice>();
+    auto first = std::make_unique<TComPort>("First", fake->Share());
+    TComPort second("Second", fake->Share());
+
+    // Bound to another port since: the first one's end is none of its business.
+    TComSelect rebound;
+    rebound.SetComProperty(cpParity);
+    rebound.SetComPort(first.get());
+    rebound.SetComPort(&second);
+    // Gone before the port: the port's end must not reach it.
+    auto gone = std::make_unique<TComSelect>();
+    gone->SetComProperty(cpParity);
+    gone->SetComPort(first.get());
+    gone.reset();
+
+    first.reset();
+    EXPECT_EQ(rebound.ComPort(), &second);
+}
+
 } // namespace

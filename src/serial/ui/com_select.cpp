@@ -83,16 +83,31 @@ void TComSelect::Fill()
     }
 }
 
+TComSelect::~TComSelect() { Unbind(); }
+
 void TComSelect::SetComPort(TCustomComPort* port)
 {
+    Unbind();
     port_ = port;
+    if (!port_)
+        return;
+    freeNotification_ = port_->AddFreeNotification([this] {
+        port_ = nullptr;  // gone: nothing to take back from it
+        PortDestroyed();
+    });
+    UpdateSettings();
+}
+
+void TComSelect::Unbind()
+{
     if (port_)
-        UpdateSettings();
+        port_->RemoveFreeNotification(freeNotification_);
+    port_ = nullptr;
 }
 
 void TComSelect::PortDestroyed()
 {
-    port_ = nullptr;
+    Unbind();
     if (!items_.empty())
         Select(0);
     Notify();

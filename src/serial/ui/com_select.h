@@ -17,6 +17,7 @@ enum TComProperty : std::uint8_t { cpNone, cpPort, cpBaudRate, cpDataBits, cpSto
 class TComSelect {
 public:
     TComSelect() = default;
+    ~TComSelect();
     TComSelect(const TComSelect&) = delete;
     TComSelect& operator=(const TComSelect&) = delete;
 
@@ -24,8 +25,8 @@ public:
     // port is bound, or shows the port's value when one is.
     TComProperty ComProperty() const { return property_; }
     void SetComProperty(TComProperty value);
-    // Binding shows the port's current value. The port must outlive the
-    // binding; call PortDestroyed (or bind nullptr) before it goes.
+    // Binding shows the port's current value. The binding follows the port's
+    // life: when the port is destroyed, PortDestroyed runs.
     TCustomComPort* ComPort() const { return port_; }
     void SetComPort(TCustomComPort* port);
     bool AutoApply() const { return autoApply_; }
@@ -60,12 +61,14 @@ public:
 
 private:
     void Fill();
+    void Unbind();
     void Select(int index);
     void Remember(const std::string& text);
     void Notify();
 
     TComProperty property_ = cpNone;
     TCustomComPort* port_ = nullptr;
+    int freeNotification_ = 0;  // the key of this list's request with port_
     bool autoApply_ = false;
     std::vector<std::string> items_;
     int index_ = -1;
