@@ -274,6 +274,18 @@ TEST_F(FormTest, ClockPanelIsEmptyUntilTheFirstTickThenShowsTheLocalTime)
         EXPECT_TRUE(f.StatusPanel[i]->text().isEmpty());
 }
 
+TEST_F(FormTest, PollTimerIsPreciseAndTheClockKeepsItsSecond)
+{
+    TForm1& f = MakeForm();
+    // A coarse timer may fire each tick up to 5 % early or late; the poll's
+    // period holds to 1 % (measured in bench/poll_period_bench).
+    EXPECT_EQ(f.Timer2->timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(f.Timer2->interval(), 500);
+    // The clock's coarse 1000 ms timer is woken on whole seconds.
+    EXPECT_EQ(f.Timer1->timerType(), Qt::CoarseTimer);
+    EXPECT_EQ(f.Timer1->interval(), 1000);
+}
+
 // --- receiving ------------------------------------------------------------------
 
 TEST_F(FormTest, RepliesFillTheStatusLabelsAndTheDecoderLockDisplay)

@@ -155,6 +155,7 @@ TEST_F(ScannerWindow, WindowLayout)
     QTimer* timer = form.findChild<QTimer*>(QStringLiteral("Timer1"));
     ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), 100);
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << "each tick on its period, not up to 5 % off";
     EXPECT_FALSE(timer->isActive());
     EXPECT_FALSE(timer->isSingleShot());
 }

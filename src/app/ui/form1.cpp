@@ -84,11 +84,16 @@ TForm1::TForm1(TCustomIniFile& settingsFile, std::unique_ptr<SerialDevice> devic
     for (int panel = 0; panel < StatusBar1->PanelCount() && panel < 4; ++panel)
         StatusPanel[panel] = StatusBar1->Panel(panel);
 
+    // The clock stays a coarse timer: Qt wakes a 1000 ms one on whole
+    // seconds, so it keeps its second and joins the system's other wake-ups.
+    // The poll paces the modem: a coarse timer would move each tick by up to
+    // 5 % (25 ms) to share wake-ups; a precise one holds every period.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setTimerType(Qt::PreciseTimer);
     Timer2->setInterval(Pacing::PollPeriodMs);
 
     ApplyWindowLayout(this, Form1Window(), client);
