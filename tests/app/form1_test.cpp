@@ -462,19 +462,13 @@ TEST_F(FormTest, PollWriteFailingBecauseTheLineIsGoneGivesOnlyTheLineLostError)
 
     f.CheckBox1->click();
     ASSERT_TRUE(f.Timer2->isActive());
-    fake_->HangUp();
     // The event thread has seen the line go; its notice is still queued when
     // the next tick's write fails.
-    for (int i = 0; i < 500 && !f.ComPort.LineLost(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(f.ComPort.LineLost());
-    fake_->FailNext("Write", 5, -1);
+    LoseTheLine();
     EXPECT_NO_THROW(f.Timer2Timer());
     ProcessUntil([] { return false; }, 300);
 
-    EXPECT_EQ(boxes_.errors, std::vector<std::string>{"The serial line on " + f.ComPort.Port() +
-                                                      " was lost (the device went away or hung up). "
-                                                      "The port has been closed."});
+    EXPECT_EQ(boxes_.errors, std::vector<std::string>{LineLostError()});
     EXPECT_FALSE(f.ComPort.Connected());
     EXPECT_FALSE(f.SpeedButton1->isChecked());
     EXPECT_FALSE(f.Timer2->isActive());
@@ -497,17 +491,11 @@ TEST_P(SenderOnALostLine, GivesOnlyTheLineLostError)
     OpenPort();
     TForm1& f = Form();
     f.Label8->setText(QStringLiteral("1500"));  // a measured offset, so the correction gets to its requests
-    fake_->HangUp();
-    for (int i = 0; i < 500 && !f.ComPort.LineLost(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(f.ComPort.LineLost());
-    fake_->FailNext("Write", 5, -1);
+    LoseTheLine();
     EXPECT_TRUE(RunGuarded([&] { GetParam().start(f); }));
     ProcessUntil([] { return false; }, 300);
 
-    EXPECT_EQ(boxes_.errors, std::vector<std::string>{"The serial line on " + f.ComPort.Port() +
-                                                      " was lost (the device went away or hung up). "
-                                                      "The port has been closed."});
+    EXPECT_EQ(boxes_.errors, std::vector<std::string>{LineLostError()});
     EXPECT_FALSE(f.ComPort.Connected());
     EXPECT_FALSE(f.SpeedButton1->isChecked());
 }

@@ -19,11 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 // Runs the event loop until done() holds or timeoutMs of real time passed.
 // The loop sleeps between events; a 5 ms timer wakes it to look at done().
@@ -96,6 +98,24 @@ protected:
         fake_->Receive(bytes);
         ASSERT_TRUE(ProcessUntil([&] { return fake_->PendingInput().empty() && fake_->WaitUntilIdle(0); }));
         QCoreApplication::processEvents();
+    }
+
+    // The far end hangs up. Returns once the event thread has seen the line
+    // go (its notice is then still queued behind the test); the next write
+    // fails as on a gone line.
+    void LoseTheLine()
+    {
+        fake_->HangUp();
+        for (int i = 0; i < 500 && !form_->ComPort.LineLost(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(form_->ComPort.LineLost());
+        fake_->FailNext("Write", 5, -1);
+    }
+    // The one error box a lost line gives.
+    std::string LineLostError() const
+    {
+        return "The serial line on " + form_->ComPort.Port() +
+               " was lost (the device went away or hung up). The port has been closed.";
     }
 
     TempDir dir_;

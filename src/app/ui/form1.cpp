@@ -37,6 +37,7 @@
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -151,30 +152,28 @@ QMenu* TForm1::StationMenu()
 
 void TForm1::FindControls()
 {
+    // The controls of the layout table, by class.
     QWidget* c = centralWidget();
-    Image1 = FindControl<QLabel>(c, "Image1");
-    ComboBox1 = FindControl<QComboBox>(c, "ComboBox1");
-    SpeedButton1 = FindControl<QPushButton>(c, "SpeedButton1");
-    PresetBox = FindControl<QGroupBox>(c, "PresetBox");
+    for (auto [button, name] : {std::pair{&SpeedButton1, "SpeedButton1"}, {&BitBtn2, "BitBtn2"}, {&Button3, "Button3"},
+                                {&BitBtn1, "BitBtn1"}, {&Button2, "Button2"}, {&Button1, "Button1"}})
+        *button = FindControl<QPushButton>(c, name);
     const char* recall[5] = {"Button1config", "Button2config", "Button3config", "Button4config", "Button5config"};
     for (int i = 0; i < 5; ++i)
         Buttonconfig[i] = FindControl<QPushButton>(c, recall[i]);
-    Edit1 = FindControl<QLineEdit>(c, "Edit1");
-    BitBtn2 = FindControl<QPushButton>(c, "BitBtn2");
-    CheckBox2 = FindControl<QCheckBox>(c, "CheckBox2");
-    Button3 = FindControl<QPushButton>(c, "Button3");
-    BitBtn1 = FindControl<QPushButton>(c, "BitBtn1");
-    Button2 = FindControl<QPushButton>(c, "Button2");
-    Memo1 = FindControl<QPlainTextEdit>(c, "Memo1");
-    GroupBox1 = FindControl<QGroupBox>(c, "GroupBox1");
-    CheckBox1 = FindControl<QCheckBox>(c, "CheckBox1");
+    for (auto [box, name] : {std::pair{&PresetBox, "PresetBox"}, {&GroupBox1, "GroupBox1"}})
+        *box = FindControl<QGroupBox>(c, name);
+    for (auto [box, name] : {std::pair{&CheckBox2, "CheckBox2"}, {&CheckBox1, "CheckBox1"}})
+        *box = FindControl<QCheckBox>(c, name);
     const char* labels[8] = {"Label1", "Label2", "Label3", "Label4", "Label5", "Label6", "Label7", "Label8"};
     for (int i = 0; i < 8; ++i)
         StatusLabel[i] = FindControl<QLabel>(c, labels[i]);
+    for (auto [label, name] : {std::pair{&Image1, "Image1"}, {&StaticText9, "StaticText9"}})
+        *label = FindControl<QLabel>(c, name);
+    ComboBox1 = FindControl<QComboBox>(c, "ComboBox1");
+    Edit1 = FindControl<QLineEdit>(c, "Edit1");
+    Memo1 = FindControl<QPlainTextEdit>(c, "Memo1");
     Label8 = FindControl<TDblClickLabel>(c, "Label8");
-    Button1 = FindControl<QPushButton>(c, "Button1");
     Label9 = FindControl<TLabel>(c, "Label9");
-    StaticText9 = FindControl<QLabel>(c, "StaticText9");
     iLedBar1 = FindControl<TiLedBar>(c, "iLedBar1");
     StatusBar1 = FindControl<TStatusBar>(c, "StatusBar1");
 }

@@ -27,6 +27,41 @@ QWidget* CreateLevelBar(const ControlLayout&, QWidget* parent) { return new TiLe
 // The value labels of the status group report double-clicks (Label8).
 constexpr ControlFactory kValueLabel = &CreateLabel<TDblClickLabel>;
 
+// A recall button in its group box, n from 1.
+constexpr ControlLayout RecallButton(const char* name, int n, int left, int top, const char* caption)
+{
+    return {.name = name, .kind = ControlKind::Button, .parent = "PresetBox", .left = left, .top = top, .width = 50,
+            .height = 17, .text = caption, .hint = kRecallButtons[static_cast<std::size_t>(n - 1)].hint.data()};
+}
+
+// A row of the status group: its caption (static text at left 8, aqua, sized
+// to the caption) and its value display (label at left 96, 89 x 25, fixed,
+// centred, lime, 16 pixels, bold).
+constexpr ControlLayout StatusCaption(const char* name, int top, int width, const char* caption)
+{
+    return {.name = name, .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = top,
+            .width = width, .height = 17, .text = caption, .font = Aqua};
+}
+constexpr ControlLayout StatusValue(const char* name, int top, const char* text, LayoutColour background,
+                                    const char* hint = nullptr)
+{
+    return {.name = name, .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = top, .width = 89,
+            .height = 25, .text = text, .font = Lime, .background = background, .fontPx = 16, .bold = true,
+            .hint = hint, .align = kCentre, .create = kValueLabel};
+}
+
+// The fixed scale under the level bar: tick marks, their values and the unit.
+constexpr ControlLayout ScaleTick(const char* name, int left)
+{
+    return {.name = name, .kind = ControlKind::StaticText, .left = left, .top = 408, .width = 6, .height = 17,
+            .text = "|", .font = Yellow};
+}
+constexpr ControlLayout ScaleText(const char* name, int left, int width, const char* text)
+{
+    return {.name = name, .kind = ControlKind::StaticText, .left = left, .top = 422, .width = width, .height = 20,
+            .text = text, .font = Teal, .fontPx = 13};
+}
+
 // Main window. The client area of the original lies below the menu bar; its
 // status bar (0, 445, 529 x 18) fills the bottom, so the client is 529 x 463.
 const std::array kForm1Controls = {
@@ -39,16 +74,11 @@ const std::array kForm1Controls = {
                 .text = "Open Port"},
     ControlLayout{.name = "PresetBox", .kind = ControlKind::GroupBox, .left = 104, .top = 40, .width = 209, .height = 73,
                 .text = " Recall Config. ", .font = Yellow},
-    ControlLayout{.name = "Button1config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 8, .top = 16,
-                .width = 50, .height = 17, .text = "MetOp", .hint = kRecallButtons[0].hint.data()},
-    ControlLayout{.name = "Button2config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 16,
-                .width = 50, .height = 17, .text = "FY3A", .hint = kRecallButtons[1].hint.data()},
-    ControlLayout{.name = "Button3config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 16,
-                .width = 50, .height = 17, .text = "FY3B", .hint = kRecallButtons[2].hint.data()},
-    ControlLayout{.name = "Button4config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 80, .top = 44,
-                .width = 50, .height = 17, .text = "LRIT", .hint = kRecallButtons[3].hint.data()},
-    ControlLayout{.name = "Button5config", .kind = ControlKind::Button, .parent = "PresetBox", .left = 152, .top = 44,
-                .width = 50, .height = 17, .text = "Conf. 5", .hint = kRecallButtons[4].hint.data()},
+    RecallButton("Button1config", 1, 8, 16, "MetOp"),
+    RecallButton("Button2config", 2, 80, 16, "FY3A"),
+    RecallButton("Button3config", 3, 152, 16, "FY3B"),
+    RecallButton("Button4config", 4, 80, 44, "LRIT"),
+    RecallButton("Button5config", 5, 152, 44, "Conf. 5"),
     ControlLayout{.name = "Edit1", .kind = ControlKind::Edit, .left = 16, .top = 128, .width = 217, .height = 21, .text = "<1/"},
     ControlLayout{.name = "BitBtn2", .kind = ControlKind::BitButton, .left = 256, .top = 128, .width = 57, .height = 21,
                 .text = "Send"},
@@ -67,46 +97,15 @@ const std::array kForm1Controls = {
                 .font = Yellow},
     ControlLayout{.name = "CheckBox1", .kind = ControlKind::CheckBox, .parent = "GroupBox1", .left = 16, .top = -2,
                 .width = 137, .height = 17, .text = "BCAS Analog parameters", .font = Yellow, .background = Navy},
-    ControlLayout{.name = "StaticText1", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 32,
-                .width = 89, .height = 17, .text = "Signal Level, dBm", .font = Aqua},
-    ControlLayout{.name = "Label1", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 24,
-                .width = 89, .height = 25, .text = "dBm", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
-                .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText2", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 72,
-                .width = 51, .height = 17, .text = "Raw BER", .font = Aqua},
-    ControlLayout{.name = "Label2", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 64,
-                .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = Black, .fontPx = 16, .bold = true,
-                .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText3", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 112,
-                .width = 75, .height = 17, .text = "Corrected BER", .font = Aqua},
-    ControlLayout{.name = "Label3", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 104,
-                .width = 89, .height = 25, .text = "E-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText5", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 152,
-                .width = 37, .height = 17, .text = "EB/N0", .font = Aqua},
-    ControlLayout{.name = "Label5", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 144,
-                .width = 89, .height = 25, .text = "db", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText4", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 192,
-                .width = 76, .height = 17, .text = "Int. Read Error ", .font = Aqua},
-    ControlLayout{.name = "Label4", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 184,
-                .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText6", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 232,
-                .width = 80, .height = 17, .text = "Buffer Fill Status", .font = Aqua},
-    ControlLayout{.name = "Label6", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 224,
-                .width = 89, .height = 25, .text = "%", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText7", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 272,
-                .width = 83, .height = 17, .text = "Frame BER Stat.", .font = Aqua},
-    ControlLayout{.name = "Label7", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 264,
-                .width = 89, .height = 25, .text = "mE-ee", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .align = kCentre, .create = kValueLabel},
-    ControlLayout{.name = "StaticText8", .kind = ControlKind::StaticText, .parent = "GroupBox1", .left = 8, .top = 312,
-                .width = 83, .height = 17, .text = "Frequency offset", .font = Aqua},
-    ControlLayout{.name = "Label8", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 96, .top = 304,
-                .width = 89, .height = 25, .text = "Hz", .font = Lime, .background = ToolTipText, .fontPx = 16,
-                .bold = true, .hint = "Double click to update offset", .align = kCentre, .create = kValueLabel},
+    StatusCaption("StaticText1", 32, 89, "Signal Level, dBm"), StatusValue("Label1", 24, "dBm", Black),
+    StatusCaption("StaticText2", 72, 51, "Raw BER"), StatusValue("Label2", 64, "E-ee", Black),
+    StatusCaption("StaticText3", 112, 75, "Corrected BER"), StatusValue("Label3", 104, "E-ee", ToolTipText),
+    StatusCaption("StaticText5", 152, 37, "EB/N0"), StatusValue("Label5", 144, "db", ToolTipText),
+    StatusCaption("StaticText4", 192, 76, "Int. Read Error "), StatusValue("Label4", 184, "mE-ee", ToolTipText),
+    StatusCaption("StaticText6", 232, 80, "Buffer Fill Status"), StatusValue("Label6", 224, "%", ToolTipText),
+    StatusCaption("StaticText7", 272, 83, "Frame BER Stat."), StatusValue("Label7", 264, "mE-ee", ToolTipText),
+    StatusCaption("StaticText8", 312, 83, "Frequency offset"),
+    StatusValue("Label8", 304, "Hz", ToolTipText, "Double click to update offset"),
 
     // Bottom area.
     ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 16, .top = 360, .width = 65, .height = 17,
@@ -117,28 +116,11 @@ const std::array kForm1Controls = {
                 .height = 17, .text = "Decoder lock status UNKN", .font = Lime, .align = kCentre},
     ControlLayout{.name = "iLedBar1", .kind = ControlKind::Custom, .left = 16, .top = 392, .width = 505, .height = 16,
                 .background = Black, .create = &CreateLevelBar},
-    ControlLayout{.name = "StaticText10", .kind = ControlKind::StaticText, .left = 16, .top = 408, .width = 6, .height = 17,
-                .text = "|", .font = Yellow},
-    ControlLayout{.name = "StaticText11", .kind = ControlKind::StaticText, .left = 129, .top = 408, .width = 6,
-                .height = 17, .text = "|", .font = Yellow},
-    ControlLayout{.name = "StaticText12", .kind = ControlKind::StaticText, .left = 240, .top = 408, .width = 6,
-                .height = 17, .text = "|", .font = Yellow},
-    ControlLayout{.name = "StaticText13", .kind = ControlKind::StaticText, .left = 350, .top = 408, .width = 6,
-                .height = 17, .text = "|", .font = Yellow},
-    ControlLayout{.name = "StaticText14", .kind = ControlKind::StaticText, .left = 460, .top = 408, .width = 6,
-                .height = 17, .text = "|", .font = Yellow},
-    ControlLayout{.name = "StaticText15", .kind = ControlKind::StaticText, .left = 6, .top = 422, .width = 22,
-                .height = 20, .text = "-60", .font = Teal, .fontPx = 13},
-    ControlLayout{.name = "StaticText16", .kind = ControlKind::StaticText, .left = 120, .top = 422, .width = 22,
-                .height = 20, .text = "-50", .font = Teal, .fontPx = 13},
-    ControlLayout{.name = "StaticText17", .kind = ControlKind::StaticText, .left = 230, .top = 422, .width = 22,
-                .height = 20, .text = "-40", .font = Teal, .fontPx = 13},
-    ControlLayout{.name = "StaticText18", .kind = ControlKind::StaticText, .left = 340, .top = 422, .width = 22,
-                .height = 20, .text = "-30", .font = Teal, .fontPx = 13},
-    ControlLayout{.name = "StaticText19", .kind = ControlKind::StaticText, .left = 450, .top = 422, .width = 22,
-                .height = 20, .text = "-20", .font = Teal, .fontPx = 13},
-    ControlLayout{.name = "StaticText20", .kind = ControlKind::StaticText, .left = 496, .top = 422, .width = 32,
-                .height = 20, .text = "dBm", .font = Teal, .fontPx = 13},
+    ScaleTick("StaticText10", 16), ScaleTick("StaticText11", 129), ScaleTick("StaticText12", 240),
+    ScaleTick("StaticText13", 350), ScaleTick("StaticText14", 460),
+    ScaleText("StaticText15", 6, 22, "-60"), ScaleText("StaticText16", 120, 22, "-50"),
+    ScaleText("StaticText17", 230, 22, "-40"), ScaleText("StaticText18", 340, 22, "-30"),
+    ScaleText("StaticText19", 450, 22, "-20"), ScaleText("StaticText20", 496, 32, "dBm"),
     ControlLayout{.name = "StatusBar1", .kind = ControlKind::StatusBar, .left = 0, .top = 445, .width = 529, .height = 18,
                 .background = SkyBlue},
 };

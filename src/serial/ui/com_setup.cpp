@@ -22,34 +22,27 @@ QWidget* CreateComboBox(const ControlLayout&, QWidget* parent) { return new TCom
 
 const WindowLayout kSetupWindow{.caption = "Setup", .clientSize = QSize(231, 216), .fontPoints = 8, .dialog = true};
 
+// One row of the frame per setting, every 24 pixels: its label (sized to its
+// text) and its list.
+constexpr ControlLayout SettingLabel(const char* name, int row, const char* text)
+{
+    return {.name = name, .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 24 + 24 * row,
+            .text = text};
+}
+constexpr ControlLayout SettingList(const char* name, int row)
+{
+    return {.name = name, .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 16 + 24 * row,
+            .width = 129, .height = 21, .create = &CreateComboBox};
+}
+
 const std::array kSetupControls = {
     ControlLayout{.name = "GroupBox1", .kind = ControlKind::GroupBox, .left = 8, .top = 8, .width = 217,
                   .height = 169, .text = " Settings "},
-    // Labels without a size are sized to their texts.
-    ControlLayout{.name = "Label1", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 24,
-                  .text = "Port"},
-    ControlLayout{.name = "Label2", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 48,
-                  .text = "Baud rate"},
-    ControlLayout{.name = "Label3", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 72,
-                  .text = "Data bits"},
-    ControlLayout{.name = "Label4", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 96,
-                  .text = "Stop bits"},
-    ControlLayout{.name = "Label5", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 120,
-                  .text = "Parity"},
-    ControlLayout{.name = "Label6", .kind = ControlKind::Label, .parent = "GroupBox1", .left = 8, .top = 144,
-                  .text = "Flow control"},
-    ControlLayout{.name = "Combo1", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 16,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
-    ControlLayout{.name = "Combo2", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 40,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
-    ControlLayout{.name = "Combo3", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 64,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
-    ControlLayout{.name = "Combo4", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 88,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
-    ControlLayout{.name = "Combo5", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 112,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
-    ControlLayout{.name = "Combo6", .kind = ControlKind::Custom, .parent = "GroupBox1", .left = 80, .top = 136,
-                  .width = 129, .height = 21, .create = &CreateComboBox},
+    SettingLabel("Label1", 0, "Port"),      SettingLabel("Label2", 1, "Baud rate"),
+    SettingLabel("Label3", 2, "Data bits"), SettingLabel("Label4", 3, "Stop bits"),
+    SettingLabel("Label5", 4, "Parity"),    SettingLabel("Label6", 5, "Flow control"),
+    SettingList("Combo1", 0), SettingList("Combo2", 1), SettingList("Combo3", 2),
+    SettingList("Combo4", 3), SettingList("Combo5", 4), SettingList("Combo6", 5),
     ControlLayout{.name = "Button1", .kind = ControlKind::Button, .left = 70, .top = 184, .width = 75, .height = 25,
                   .text = "OK"},
     ControlLayout{.name = "Button2", .kind = ControlKind::Button, .left = 150, .top = 184, .width = 75,
