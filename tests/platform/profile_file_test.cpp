@@ -1,6 +1,7 @@
 // The profile functions against real files in a temporary directory.
 #include "platform/profile.h"
 #include "temp_dir.h"
+#include "unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -176,29 +177,26 @@ TEST_F(ProfileFile, ReadOnlyFileIsRefused)
 
 TEST_F(ProfileFile, FileAndDirectoryThisUserMayNotWriteAreRefused)
 {
-    {
-        // The superuser passes every permission check: only a normal user sees these refusals.
-        const std::string probe = dir.File("probe");
-        WriteFileBytes(probe, "");
-        fs::permissions(probe, fs::perms::owner_read | fs::perms::group_write | fs::perms::others_write);
-        const bool bitsIgnored = std::ofstream(probe, std::ios::app).is_open();
-        fs::remove(probe);
-        if (bitsIgnored)
-            GTEST_SKIP() << "running with the superuser's rights: permission bits do not stop it "
-                            "(InterruptedWriteLeavesOldFileWholeAndNoTemporary injects the refusal)";
-    }
+    // The superuser passes every permission check: this runs as a normal user.
     WriteFileBytes(path, "[S]\nk=1\n");
-    fs::permissions(path, fs::perms(0466)); // others may write, this user (the owner) may not
-    EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
-    EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
+    ASSERT_TRUE(GiveToUnprivilegedUser(dir.Path().string()));
+    RunUnprivileged([&] {
+        fs::permissions(path, fs::perms(0466)); // others may write, this user (the owner) may not
+        EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
+        EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
 
-    fs::permissions(path, fs::perms(0644));
-    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
-    EXPECT_FALSE(ProfileWriteString("S", "k", "2", dir.File("new.ini")));
-    fs::permissions(dir.Path(), fs::perms::owner_all);
-    EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
-    EXPECT_EQ(dir.EntryCount(), 1u);
+        fs::permissions(path, fs::perms(0644));
+        fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(ProfileWriteString("S", "k", "2", path));
+        EXPECT_FALSE(ProfileWriteString("S", "k", "2", dir.File("new.ini")));
+        fs::permissions(dir.Path(), fs::perms::owner_all);
+        EXPECT_EQ(ReadFileBytes(path), "[S]\nk=1\n");
+        EXPECT_EQ(dir.EntryCount(), 1u);
+
+        // With its rights back the same user writes: the refusals were the permissions'.
+        EXPECT_TRUE(ProfileWriteString("S", "k", "2", path));
+        EXPECT_EQ(Read("S", "k"), "2");
+    });
 }
 
 } // namespace

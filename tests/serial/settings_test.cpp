@@ -3,6 +3,7 @@
 #include "platform/profile.h"
 #include "serial/comport.h"
 #include "serial/ecomport.h"
+#include "unprivileged.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -381,26 +382,27 @@ TEST_F(PortSettings, ReadOnlyFileRaisesFailedToStore)
     EXPECT_EQ(dir.EntryCount(), 1u);
 }
 
-TEST_F(PortSettings, UnwritableDirectoryRaisesFailedToStore)
+TEST_F(PortSettings, UnwritableDirectoryAndAFileThisUserMayNotWriteRaiseFailedToStore)
 {
-    {
-        const std::string probe = dir.File("probe");
-        fs::create_directory(probe);
-        fs::permissions(probe, fs::perms::owner_read | fs::perms::owner_exec);
-        const bool bitsIgnored = std::ofstream(probe + "/x").is_open();
-        fs::permissions(probe, fs::perms::owner_all);
-        fs::remove_all(probe);
-        if (bitsIgnored)
-            GTEST_SKIP() << "running with the superuser's rights: a directory's permission bits do not stop it "
-                            "(RefusedWritesRaiseFailedToStoreAndLeaveTheFile injects the refusal)";
-    }
+    // The superuser passes every permission check: this runs as a normal user.
     const std::string before = "[ComPort]\nPort=COM3\n";
     WriteFileBytes(path, before);
-    fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
-    ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
-    fs::permissions(dir.Path(), fs::perms::owner_all);
-    EXPECT_EQ(ReadFileBytes(path), before);
-    EXPECT_EQ(dir.EntryCount(), 1u);
+    ASSERT_TRUE(GiveToUnprivilegedUser(dir.Path().string()));
+    RunUnprivileged([&] {
+        fs::permissions(dir.Path(), fs::perms::owner_read | fs::perms::owner_exec);
+        ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
+        fs::permissions(dir.Path(), fs::perms::owner_all);
+
+        fs::permissions(path, fs::perms(0466)); // others may write, this user (the owner) may not
+        ExpectError([&] { port.StoreSettings(stIniFile, path); }, 16, "Failed to store settings");
+        fs::permissions(path, fs::perms(0644));
+        EXPECT_EQ(ReadFileBytes(path), before);
+        EXPECT_EQ(dir.EntryCount(), 1u);
+
+        // With its rights back the same user stores: the refusals were the permissions'.
+        port.StoreSettings(stIniFile, path);
+        EXPECT_NE(ReadFileBytes(path).find("BaudRate=9600"), std::string::npos);
+    });
 }
 
 TEST_F(PortSettings, NoRegistryHere)
