@@ -1,7 +1,9 @@
 #include "serial/com_thread.h"
 
 #include "platform/sync_call.h"
+#include "platform/thread_priority.h"
 #include "serial/comport.h"
+#include "serial/ecomport.h"
 
 #include <array>
 #include <exception>
@@ -42,12 +44,40 @@ TComEvents TComThread::MaskToEvents(std::uint32_t mask)
     return events;
 }
 
-TComThread::TComThread(TCustomComPort& port)
-    : port_(port), stop_(port.Device().CreateStopSignal()), syncMethod_(port.SyncMethod()), session_(port.session_)
+const std::array<std::pair<TComEvent, void (TCustomComPort::*)()>, 10> TComThread::kDispatchOrder = {{
+    {evError, &TCustomComPort::CallError},     {evRxChar, &TCustomComPort::CallRxChar},
+    {evTxEmpty, &TCustomComPort::CallTxEmpty}, {evBreak, &TCustomComPort::CallBreak},
+    {evRing, &TCustomComPort::CallRing},       {evCTS, &TCustomComPort::CallCTSChange},
+    {evDSR, &TCustomComPort::CallDSRChange},   {evRxFlag, &TCustomComPort::CallRxFlag},
+    {evRLSD, &TCustomComPort::CallRLSDChange}, {evRx80Full, &TCustomComPort::CallRx80Full},
+}};
+
+namespace {
+
+ThreadPriorityLevel LevelOf(TThreadPriority priority)
 {
-    // EventThreadPriority has no mapping here: the event thread only sleeps in
-    // the device wait, so it runs at the process's normal priority.
-    port.Device().SetCommMask(EventsToMask(port.Events()));
+    switch (priority) {
+    case tpIdle: return ThreadPriorityLevel::Idle;
+    case tpLowest: return ThreadPriorityLevel::Lowest;
+    case tpLower: return ThreadPriorityLevel::Lower;
+    case tpNormal: return ThreadPriorityLevel::Normal;
+    case tpHigher: return ThreadPriorityLevel::Higher;
+    case tpHighest: return ThreadPriorityLevel::Highest;
+    case tpTimeCritical: return ThreadPriorityLevel::TimeCritical;
+    }
+    return ThreadPriorityLevel::Normal;
+}
+
+} // namespace
+
+TComThread::TComThread(TCustomComPort& port)
+    : port_(port), stop_(port.Device().CreateStopSignal()), syncMethod_(port.SyncMethod()),
+      priority_(port.EventThreadPriority()), session_(port.session_.load())
+{
+    // Without its mask the device would report nothing: the port would look
+    // open and stay silent.
+    if (int code = port.Device().SetCommMask(EventsToMask(port.Events())))
+        throw EComPort(CE_OpenFailed, code);
     thread_ = std::thread([this] { Execute(); });
 }
 
@@ -82,6 +112,10 @@ void TComThread::WaitFor()
 
 void TComThread::Execute()
 {
+    // A level the system refuses (raising it as a normal user on Linux)
+    // leaves the thread at its normal priority; it mostly sleeps in the wait.
+    if (priority_ != tpNormal)
+        SetCurrentThreadPriority(LevelOf(priority_));
     SerialDevice& device = port_.Device();
     bool lost = false;
     try {
@@ -169,17 +203,17 @@ void TComThread::DispatchComMsg()
 
 void TComThread::DoEvents()
 {
-    TComEvents e = events_;
-    if (e.Contains(evError)) port_.CallError();
-    if (e.Contains(evRxChar)) port_.CallRxChar();
-    if (e.Contains(evTxEmpty)) port_.CallTxEmpty();
-    if (e.Contains(evBreak)) port_.CallBreak();
-    if (e.Contains(evRing)) port_.CallRing();
-    if (e.Contains(evCTS)) port_.CallCTSChange();
-    if (e.Contains(evDSR)) port_.CallDSRChange();
-    if (e.Contains(evRxFlag)) port_.CallRxFlag();
-    if (e.Contains(evRLSD)) port_.CallRLSDChange();
-    if (e.Contains(evRx80Full)) port_.CallRx80Full();
+    const TComEvents e = events_;
+    const std::uint64_t session = port_.session_.load();
+    for (auto [event, call] : kDispatchOrder) {
+        if (!e.Contains(event))
+            continue;
+        (port_.*call)();
+        // A handler that closed or reopened its own port ends the batch: the
+        // rest belongs to a session that is over.
+        if (!port_.connected_ || port_.session_.load() != session)
+            return;
+    }
 }
 
 void TComThread::SendEvents() { port_.PostEvents(events_); }

@@ -2,6 +2,7 @@
 #include "platform/serial_device.h"
 #include "serial/com_types.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -14,7 +15,9 @@ class TCustomComPort;
 // port is open with a non-empty Events.
 class TComThread {
 public:
-    // Sets the device's event mask from the port's Events, then starts.
+    // Sets the device's event mask from the port's Events, then starts; the
+    // thread sets its own priority from the port's EventThreadPriority.
+    // Raises error 1 with the system's code when the mask is refused.
     explicit TComThread(TCustomComPort& port);
     // Stop, then wait until the thread has ended (running queued hand-overs
     // meanwhile when called on the user-interface thread).
@@ -43,6 +46,10 @@ public:
     static std::uint32_t EventsToMask(TComEvents events);
     static TComEvents MaskToEvents(std::uint32_t mask);
 
+    // The order in which a batch of events is handled, and the operation
+    // of the port each one runs.
+    static const std::array<std::pair<TComEvent, void (TCustomComPort::*)()>, 10> kDispatchOrder;
+
 private:
     void Execute();
     void DispatchComMsg();
@@ -53,6 +60,7 @@ private:
     std::unique_ptr<StopSignal> stop_;
     TComEvents events_;
     TSyncMethod syncMethod_;
+    TThreadPriority priority_;
     std::uint64_t session_; // the port's open count when this thread started
     std::atomic<bool> finished_{false};
     std::atomic<bool> abandoned_{false};

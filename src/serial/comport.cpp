@@ -335,9 +335,19 @@ void TCustomComPort::Open()
         throw;
     }
     if (!events_.Empty()) {
-        if (syncMethod_ == smWindowSync)
-            eventWindow_ = std::make_shared<EventWindow>(this);
-        eventThread_ = std::make_unique<TComThread>(*this);
+        try {
+            if (syncMethod_ == smWindowSync)
+                eventWindow_ = std::make_shared<EventWindow>(this);
+            eventThread_ = std::make_unique<TComThread>(*this);
+        } catch (...) {
+            // A port that cannot report its line events is not opened.
+            if (eventWindow_)
+                eventWindow_->port = nullptr;
+            eventWindow_.reset();
+            DestroyHandle();
+            connected_ = false;
+            throw;
+        }
         threadCreated_ = true;
     }
     DoAfterOpen();
@@ -350,9 +360,6 @@ void TCustomComPort::Close()
 {
     if (!connected_)
         return;
-    // The session ends here: a line-lost notice still queued for it (run by
-    // the hand-overs below) must not reach a port that is being closed.
-    ++session_;
     DoCTSChange(false);
     DoDSRChange(false);
     DoRLSDChange(false);
@@ -360,6 +367,10 @@ void TCustomComPort::Close()
     // A line that is gone cannot be purged; it must still be released.
     if (int code = device_->PurgeComm(serialos::kPurgeTxAbort | serialos::kPurgeRxAbort); code && !lineLost_.load())
         throw EComPort(CE_PurgeFailed, code);
+    // Nothing below fails: the session ends here, so a line-lost notice still
+    // queued for it (run by the hand-overs below) does not reach a port that
+    // is being closed. Before this point the port stays open and keeps it.
+    ++session_;
     if (threadCreated_)
         EndEventThread();
     DestroyHandle();
@@ -645,16 +656,7 @@ void TCustomComPort::PostEvents(TComEvents events)
             taken = window->pending;
             window->pending = TComEvents();
         }
-        using Op = void (TCustomComPort::*)();
-        // The order DoEvents uses.
-        static constexpr std::pair<TComEvent, Op> kOrder[] = {
-            {evError, &TCustomComPort::CallError},       {evRxChar, &TCustomComPort::CallRxChar},
-            {evTxEmpty, &TCustomComPort::CallTxEmpty},   {evBreak, &TCustomComPort::CallBreak},
-            {evRing, &TCustomComPort::CallRing},         {evCTS, &TCustomComPort::CallCTSChange},
-            {evDSR, &TCustomComPort::CallDSRChange},     {evRxFlag, &TCustomComPort::CallRxFlag},
-            {evRLSD, &TCustomComPort::CallRLSDChange},   {evRx80Full, &TCustomComPort::CallRx80Full},
-        };
-        for (auto [event, op] : kOrder) {
+        for (auto [event, op] : TComThread::kDispatchOrder) {
             if (!taken.Contains(event) || !window->port || !window->port->Connected())
                 continue;
             try {

@@ -364,7 +364,7 @@ private:
     std::unique_ptr<TComThread> eventThread_;
     // Counts opens, so that a late line-lost call of an earlier session is
     // not taken for the current one.
-    std::uint64_t session_ = 0;
+    std::atomic<std::uint64_t> session_{0}; // read by the event thread's dispatch under smNone
     std::atomic<bool> lineLost_{false};
     bool threadCreated_ = false;
     // Threads left by a Close from inside their own dispatch; joined once ended.

@@ -422,6 +422,8 @@ TEST_F(ComPortTest, FailingApplyStepClosesTheHandleAgain)
         {"SetupComm", 9, "SetupComm function failed (Error: 22)"},
         {"SetCommState", 7, "SetCommState function failed (Error: 22)"},
         {"SetCommTimeouts", 8, "SetCommTimeouts failed (Error: 22)"},
+        // A port whose line events cannot be selected would look open and stay silent.
+        {"SetCommMask", 1, "Unable to open com port (Error: 22)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.call);

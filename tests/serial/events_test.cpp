@@ -219,6 +219,58 @@ TEST_F(EventTest, HandlerClosingItsOwnPortDoesNotHang)
     }
 }
 
+// A handler that closes or reopens its own port ends the batch it runs in:
+// the rest of the batch (here a CTS change that came with the bytes) would
+// otherwise act on a closed device or on a session that is not its own.
+TEST_F(EventTest, HandlerClosingOrReopeningItsOwnPortEndsItsBatch)
+{
+    struct Case {
+        const char* name;
+        TSyncMethod sync;
+        bool reopen;
+    };
+    const Case cases[] = {
+        {"close, thread sync", smThreadSync, false},
+        {"reopen, thread sync", smThreadSync, true},
+        {"close, window sync", smWindowSync, false},
+        {"reopen, window sync", smWindowSync, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordedMessages boxes;
+        std::vector<std::string> eventErrors;
+        int rx = 0;
+        int ctsNotices = 0;
+        port->SetSyncMethod(c.sync);
+        port->OnEventError = [&](TCustomComPort&, const std::string& m) { eventErrors.push_back(m); };
+        port->OnCTSChange = [&](TCustomComPort&, bool) { ++ctsNotices; };
+        port->OnRxChar = [&](TCustomComPort& p, std::int32_t n) {
+            std::string s;
+            p.ReadStr(s, n);
+            if (++rx == 1) {
+                if (c.reopen)
+                    p.SetPort(p.Port() == "COM1" ? "COM2" : "COM1");
+                else
+                    p.Close();
+            }
+        };
+        port->Open();
+        ctsNotices = 0; // the one after opening
+        fake->Receive("ab", serialos::kEvCts);
+        ASSERT_TRUE(PumpUntil([&] { return rx == 1; }));
+        RunSyncCallsFor(100);
+        // The close's own notice (and the reopen's), none from the rest of the batch.
+        EXPECT_EQ(ctsNotices, c.reopen ? 2 : 1);
+        EXPECT_EQ(rx, 1);
+        EXPECT_TRUE(eventErrors.empty()) << eventErrors.front();
+        EXPECT_TRUE(boxes.errors.empty()) << boxes.errors.front();
+        EXPECT_EQ(port->Connected(), c.reopen);
+        port->Close();
+        ClearHandlers(*port);
+        port->SetSyncMethod(smThreadSync);
+    }
+}
+
 // The mend: an error during a hand-over ends delivery as before, but is
 // handed to the user-interface side once instead of vanishing.
 TEST_F(EventTest, ErrorDuringAHandOverEndsDeliveryAndIsReportedOnce)
@@ -342,6 +394,41 @@ TEST_F(EventTest, LineLostNoticeOfAClosedSessionIsDropped)
     EXPECT_FALSE(port->Connected());
 }
 
+// A Close that ends in an error leaves the port open in the same session:
+// the loss of its line, noticed later, still reaches the handler.
+TEST_F(EventTest, CloseThatFailsKeepsTheSessionAndALaterLineLossIsReported)
+{
+    struct Case {
+        const char* name;
+        std::function<void(EventTest&)> arm;
+    };
+    const Case cases[] = {
+        {"abort fails", [](EventTest& t) { t.fake->FailNext("PurgeComm", 5); }},
+        {"before-close handler raises",
+         [](EventTest& t) {
+             t.port->OnBeforeClose = [&t](TCustomComPort& p) {
+                 p.OnBeforeClose = nullptr;
+                 throw std::runtime_error("refused");
+             };
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int lost = 0;
+        port->OnLineLost = [&](TCustomComPort&) { ++lost; };
+        port->Open();
+        ASSERT_TRUE(fake->WaitUntilIdle());
+        c.arm(*this);
+        EXPECT_ANY_THROW(port->Close());
+        ASSERT_TRUE(port->Connected());
+        fake->HangUp();
+        EXPECT_TRUE(PumpUntil([&] { return lost == 1; }));
+        port->Close();
+        EXPECT_FALSE(port->Connected());
+        fake->ClearFailures();
+    }
+}
+
 TEST_F(EventTest, PurgeFailureOnALiveLineStillStopsTheClose)
 {
     port->Open();
@@ -378,21 +465,34 @@ TEST_F(EventTest, WindowSyncReleasesTheEventThreadAtOnceAndKeepsDeliveringAfterE
     EXPECT_EQ(received, "abcd");
 }
 
-// Events still queued when Close has detached the window never reach a closed port.
+// Events still queued when Close has detached the window never reach a
+// closed port. Both ways are made to happen: served before the close, and
+// still queued after it. For the second, another thread stands in as the
+// user-interface thread while the port closes, so Close does not serve the
+// queue while it waits for the event thread.
 TEST_F(EventTest, WindowSyncEventsNeverReachAClosedPort)
 {
     std::vector<bool> openWhenCalled;
     port->SetSyncMethod(smWindowSync);
-    port->OnRxChar = [&](TCustomComPort& p, std::int32_t) { openWhenCalled.push_back(p.Connected()); };
-    for (int i = 0; i < 20; ++i) {
-        port->Open();
-        fake->Receive("ab");
-        ASSERT_TRUE(WaitForWakeUps(i + 1));
-        port->Close(); // may or may not serve the queued event first
-        RunPendingSyncCalls();
-    }
-    for (bool open : openWhenCalled)
-        EXPECT_TRUE(open);
+    port->OnRxChar = [&](TCustomComPort& p, std::int32_t n) {
+        std::string s;
+        p.ReadStr(s, n);
+        openWhenCalled.push_back(p.Connected());
+    };
+    port->Open();
+    fake->Receive("ab");
+    ASSERT_TRUE(WaitForWakeUps(1));
+    EXPECT_TRUE(RunPendingSyncCalls());
+    EXPECT_EQ(openWhenCalled, std::vector<bool>{true}) << "served while open: the handler ran";
+
+    fake->Receive("cd");
+    ASSERT_TRUE(WaitForWakeUps(2));
+    std::thread([] { SetSyncMainThread(); }).join();
+    port->Close();
+    SetSyncMainThread();
+    EXPECT_TRUE(RunPendingSyncCalls()) << "the call queued before the close was still there";
+    EXPECT_EQ(openWhenCalled, std::vector<bool>{true}) << "nothing reached the closed port";
+    EXPECT_FALSE(port->Connected());
 }
 
 TEST_F(EventTest, WithoutSyncHandlersRunOnTheEventThread)

@@ -138,11 +138,11 @@ bool FakeSerialDevice::WaitUntilIdle(int timeoutMs) const
                              [&] { return waiting_ && (pendingEvents_ & mask_) == 0; });
 }
 
-void FakeSerialDevice::Receive(const std::string& bytes)
+void FakeSerialDevice::Receive(const std::string& bytes, std::uint32_t alsoEvents)
 {
     std::lock_guard lock(mutex_);
     input_ += bytes;
-    std::uint32_t events = serialos::kEvRxChar;
+    std::uint32_t events = serialos::kEvRxChar | alsoEvents;
     if (dcb_.EvtChar != 0 && bytes.find(dcb_.EvtChar) != std::string::npos)
         events |= serialos::kEvRxFlag;
     RaiseLocked(events);
@@ -239,6 +239,8 @@ int FakeSerialDevice::Close()
     std::lock_guard lock(mutex_);
     if (int code = Enter("Close", "Close"))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     open_ = false;
     mask_ = 0;
     pendingEvents_ = 0;
@@ -249,7 +251,9 @@ int FakeSerialDevice::Close()
 int FakeSerialDevice::SetupComm(std::int32_t inputSize, std::int32_t outputSize)
 {
     std::lock_guard lock(mutex_);
-    return Enter("SetupComm", "SetupComm " + std::to_string(inputSize) + " " + std::to_string(outputSize));
+    if (int code = Enter("SetupComm", "SetupComm " + std::to_string(inputSize) + " " + std::to_string(outputSize)))
+        return code;
+    return open_ ? 0 : kNotOpenCode;
 }
 
 int FakeSerialDevice::SetCommState(const DeviceControlBlock& dcb)
@@ -257,6 +261,8 @@ int FakeSerialDevice::SetCommState(const DeviceControlBlock& dcb)
     std::lock_guard lock(mutex_);
     if (int code = Enter("SetCommState", "SetCommState"))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     dcb_ = dcb;
     return 0;
 }
@@ -266,6 +272,8 @@ int FakeSerialDevice::SetCommTimeouts(const DeviceTimeouts& timeouts)
     std::lock_guard lock(mutex_);
     if (int code = Enter("SetCommTimeouts", "SetCommTimeouts"))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     timeouts_ = timeouts;
     return 0;
 }
@@ -275,6 +283,8 @@ int FakeSerialDevice::SetCommMask(std::uint32_t mask)
     std::lock_guard lock(mutex_);
     if (int code = Enter("SetCommMask", "SetCommMask " + Hex(mask)))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     mask_ = mask;
     pendingEvents_ &= mask;
     changed_.notify_all();
@@ -294,16 +304,16 @@ WaitOutcome FakeSerialDevice::WaitCommEvent(StopSignal& stop, std::uint32_t& eve
     std::unique_lock lock(mutex_);
     ++waitCount_;
     events = 0;
-    if (Enter("WaitCommEvent", "") != 0)
+    if (Enter("WaitCommEvent", "") != 0 || !open_)
         return WaitOutcome::WaitFailed;
     waiting_ = true;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return signal.raised || hungUp_ || (pendingEvents_ & mask_) != 0; });
+    changed_.wait(lock, [&] { return signal.raised || hungUp_ || !open_ || (pendingEvents_ & mask_) != 0; });
     waiting_ = false;
     changed_.notify_all();
     if (signal.raised)
         return WaitOutcome::Stopped;
-    if (hungUp_)
+    if (hungUp_ || !open_)
         return WaitOutcome::WaitFailed;
     events = pendingEvents_ & mask_;
     pendingEvents_ = 0;
@@ -320,6 +330,8 @@ int FakeSerialDevice::Read(void* buffer, std::int32_t count, std::int32_t& done)
     done = 0;
     if (int code = Enter("Read", "Read " + std::to_string(count)))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     auto n = std::min<std::size_t>(input_.size(), count > 0 ? static_cast<std::size_t>(count) : 0);
     std::memcpy(buffer, input_.data(), n);
     input_.erase(0, n);
@@ -333,6 +345,8 @@ int FakeSerialDevice::Write(const void* buffer, std::int32_t count, std::int32_t
     done = 0;
     if (int code = Enter("Write", "Write " + std::to_string(count)))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     std::int32_t n = writeLimit_ >= 0 ? std::min(count, writeLimit_) : count;
     writes_.push_back({CurrentClock().NowMs(), std::string(static_cast<const char*>(buffer), static_cast<std::size_t>(n))});
     done = n;
@@ -348,6 +362,8 @@ int FakeSerialDevice::ClearCommError(std::uint32_t& errors, std::int32_t& inputC
     inputCount = 0;
     if (int code = Enter("ClearCommError", "ClearCommError"))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     errors = lineErrors_;
     lineErrors_ = 0;
     inputCount = static_cast<std::int32_t>(input_.size());
@@ -360,6 +376,8 @@ int FakeSerialDevice::GetCommModemStatus(std::uint32_t& status)
     status = 0;
     if (int code = Enter("GetCommModemStatus", "GetCommModemStatus"))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     status = modemStatus_;
     return 0;
 }
@@ -369,6 +387,8 @@ int FakeSerialDevice::PurgeComm(std::uint32_t flags)
     std::lock_guard lock(mutex_);
     if (int code = Enter("PurgeComm", "PurgeComm " + Hex(flags)))
         return code;
+    if (!open_)
+        return kNotOpenCode;
     if (flags & serialos::kPurgeRxClear)
         input_.clear();
     return 0;

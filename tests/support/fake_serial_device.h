@@ -30,6 +30,9 @@
 // counted (WaitCount) so that logs do not depend on thread timing.
 // Failure names are the call names; "WaitCommEvent" makes the wait report
 // WaitFailed, "WaitOutcome" makes a wait that found events report OutcomeFailed.
+// Like a real device, a closed one answers every call but Open and
+// CreateStopSignal with kNotOpenCode (the call is still logged), and its
+// event wait reports WaitFailed.
 class FakeSerialDevice : public SerialDevice, public std::enable_shared_from_this<FakeSerialDevice> {
 public:
     struct WriteRecord {
@@ -37,6 +40,9 @@ public:
         std::string bytes;
         bool operator==(const WriteRecord&) const = default;
     };
+
+    // What a call on the closed device returns (the POSIX code for a bad descriptor).
+    static constexpr int kNotOpenCode = 9;
 
     FakeSerialDevice();
     ~FakeSerialDevice() override;
@@ -62,8 +68,9 @@ public:
 
     // --- what the line does ---
     // Queues bytes for reading and reports kEvRxChar (and kEvRxFlag when the
-    // control block's event character is among them) if selected.
-    void Receive(const std::string& bytes);
+    // control block's event character is among them) if selected, together
+    // with alsoEvents: all in one wake-up of the event wait.
+    void Receive(const std::string& bytes, std::uint32_t alsoEvents = 0);
     // Reports the given line events (those the mask selects).
     void RaiseEvents(std::uint32_t events);
     // Line error flags returned (and cleared) by the next ClearCommError.
