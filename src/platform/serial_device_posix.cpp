@@ -2,6 +2,7 @@
 // rates work with BOTHER), edge-triggered epoll for line events and an
 // eventfd as the stop signal.
 #include "platform/serial_device.h"
+#include "platform/serial_line_counters.h"
 
 #ifdef __linux__
 
@@ -19,9 +20,31 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
+
+bool DriverLineCounters(int fd, LineCounters& counters)
+{
+    serial_icounter_struct now{};
+    if (::ioctl(fd, TIOCGICOUNT, &now) != 0)
+        return false;
+    counters.frame = static_cast<std::uint32_t>(now.frame);
+    counters.overrun = static_cast<std::uint32_t>(now.overrun);
+    counters.parity = static_cast<std::uint32_t>(now.parity);
+    counters.brk = static_cast<std::uint32_t>(now.brk);
+    counters.bufOverrun = static_cast<std::uint32_t>(now.buf_overrun);
+    return true;
+}
+
+std::atomic<LineCounterSource> counterSource{nullptr};
+
+bool ReadLineCounters(int fd, LineCounters& counters)
+{
+    LineCounterSource source = counterSource.load();
+    return source ? source(fd, counters) : DriverLineCounters(fd, counters);
+}
 
 constexpr std::uint64_t kDeviceTag = 1;
 constexpr std::uint64_t kStopTag = 2;
@@ -86,10 +109,11 @@ std::uint64_t TotalMs(std::uint32_t multiplier, std::int32_t count, std::uint32_
     return ms > 0x7FFFFFFFu ? 0x7FFFFFFFu : ms;
 }
 
-// Milliseconds left until deadline, at least 0, for poll.
+// Milliseconds left until deadline, at least 0, for poll; rounded up, so
+// that a wait that times out has reached the deadline.
 int MsLeft(Clock::time_point deadline)
 {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0)
         return 0;
     return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
@@ -126,22 +150,23 @@ public:
         int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             return errno;
-        if (::ioctl(fd, TIOCEXCL) != 0) {
-            int code = errno; // not a terminal at all
+        // TIOCEXCL does not bind the superuser; a lock keeps two of our own
+        // programs off one device all the same. Taken first, so that a device
+        // another of ours holds is left with its exclusive flag untouched.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            int code = errno == EWOULDBLOCK ? EBUSY : errno;
             ::close(fd);
             return code;
         }
-        // TIOCEXCL does not bind the superuser; a lock keeps two of our own
-        // programs off one device all the same.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            int code = errno == EWOULDBLOCK ? EBUSY : errno;
+        if (::ioctl(fd, TIOCEXCL) != 0) {
+            int code = errno; // not a terminal at all
             ::close(fd);
             return code;
         }
         int ep = ::epoll_create1(EPOLL_CLOEXEC);
         if (ep < 0) {
             int code = errno;
-            ::close(fd);
+            ReleaseTerminal(fd);
             return code;
         }
         epoll_event ev{};
@@ -150,26 +175,26 @@ public:
         if (::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev) != 0) {
             int code = errno;
             ::close(ep);
-            ::close(fd);
+            ReleaseTerminal(fd);
             return code;
         }
         fd_ = fd;
         epfd_ = ep;
         hungUp_ = false;
-        haveCounts_ = ::ioctl(fd_, TIOCGICOUNT, &counts_) == 0;
+        std::lock_guard lock(errorsLock_);
+        pendingErrors_ = 0;
+        haveCounts_ = ReadLineCounters(fd_, counts_);
         return 0;
     }
 
     int Close() override
     {
-        int code = 0;
         if (epfd_ >= 0)
             ::close(epfd_);
         epfd_ = -1;
         if (fd_ < 0)
             return EBADF;
-        if (::close(fd_) != 0 && errno != EINTR)
-            code = errno;
+        int code = ReleaseTerminal(fd_);
         fd_ = -1; // released by the kernel even when close reports an error
         return code;
     }
@@ -322,6 +347,18 @@ public:
             // Edge-triggered: this fires for newly arrived bytes only.
             if ((deviceEvents & EPOLLIN) && (mask & serialos::kEvRxChar))
                 events |= serialos::kEvRxChar;
+            // The driver counts line errors and breaks as input comes in;
+            // they are announced with the input that brought them, and the
+            // flags wait for ClearCommError. As on Windows, the line-error
+            // event stands for framing, overrun and parity errors.
+            if (deviceEvents & EPOLLIN) {
+                std::uint32_t fresh = CollectLineErrors();
+                constexpr std::uint32_t kLineErrors = serialos::kCeFrame | serialos::kCeOverrun | serialos::kCeRxParity;
+                if ((fresh & kLineErrors) && (mask & serialos::kEvErr))
+                    events |= serialos::kEvErr;
+                if ((fresh & serialos::kCeBreak) && (mask & serialos::kEvBreak))
+                    events |= serialos::kEvBreak;
+            }
             if (events != 0)
                 return WaitOutcome::Events;
         }
@@ -359,14 +396,18 @@ public:
                 }
                 continue;
             }
-            if (r == 0)
-                return 0; // end of file: the other end has gone
-            if (errno == EINTR)
+            if (r == 0) {
+                // A raw terminal (VMIN 0, VTIME 0) answers 0 both when nothing
+                // has come yet and after a hang-up; only the latter ends the read.
+                if (immediate || HungUp())
+                    return 0;
+            } else if (errno == EINTR) {
                 continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
+            } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 return done > 0 ? 0 : errno;
-            if (immediate)
+            } else if (immediate) {
                 return 0;
+            }
             bool ready = false;
             if (int code = WaitReady(fd_, POLLIN, limited, deadline, ready))
                 return code;
@@ -414,15 +455,10 @@ public:
         if (::ioctl(fd_, FIONREAD, &queued) != 0)
             return errno;
         inputCount = queued;
-        serial_icounter_struct now{};
-        if (haveCounts_ && ::ioctl(fd_, TIOCGICOUNT, &now) == 0) {
-            if (now.frame != counts_.frame) errors |= serialos::kCeFrame;
-            if (now.overrun != counts_.overrun) errors |= serialos::kCeOverrun;
-            if (now.parity != counts_.parity) errors |= serialos::kCeRxParity;
-            if (now.brk != counts_.brk) errors |= serialos::kCeBreak;
-            if (now.buf_overrun != counts_.buf_overrun) errors |= serialos::kCeRxOver;
-            counts_ = now;
-        }
+        CollectLineErrors();
+        std::lock_guard lock(errorsLock_);
+        errors = pendingErrors_;
+        pendingErrors_ = 0;
         return 0;
     }
 
@@ -461,6 +497,46 @@ public:
     }
 
 private:
+    // Clears the exclusive flag and closes. The flag belongs to the terminal,
+    // not to our descriptor: on a pseudo-terminal whose other side stays open
+    // it would outlive us and refuse every later open by a normal user, our
+    // own reopen included.
+    static int ReleaseTerminal(int fd)
+    {
+        ::ioctl(fd, TIOCNXCL);
+        if (::close(fd) != 0 && errno != EINTR)
+            return errno;
+        return 0;
+    }
+
+    // True once the other end has gone (the wait has seen it, or the
+    // terminal reports it now).
+    bool HungUp() const
+    {
+        pollfd p{fd_, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
+    }
+
+    // Folds the driver's line error counts since the last look into the
+    // pending flags and returns the flags seen changing now. Both threads
+    // look: the event thread as input arrives, ClearCommError when asked.
+    std::uint32_t CollectLineErrors()
+    {
+        std::lock_guard lock(errorsLock_);
+        LineCounters now{};
+        if (!haveCounts_ || fd_ < 0 || !ReadLineCounters(fd_, now))
+            return 0;
+        std::uint32_t fresh = 0;
+        if (now.frame != counts_.frame) fresh |= serialos::kCeFrame;
+        if (now.overrun != counts_.overrun) fresh |= serialos::kCeOverrun;
+        if (now.parity != counts_.parity) fresh |= serialos::kCeRxParity;
+        if (now.brk != counts_.brk) fresh |= serialos::kCeBreak;
+        if (now.bufOverrun != counts_.bufOverrun) fresh |= serialos::kCeRxOver;
+        counts_ = now;
+        pendingErrors_ |= fresh;
+        return fresh;
+    }
+
     static bool Raised(EventFdStop& stop)
     {
         pollfd p{stop.fd(), POLLIN, 0};
@@ -482,11 +558,15 @@ private:
     std::atomic<std::uint32_t> mask_{0};
     DeviceTimeouts timeouts_;
     bool hungUp_ = false; // event thread only while open
-    bool haveCounts_ = false;
-    serial_icounter_struct counts_{};
+    std::mutex errorsLock_;
+    bool haveCounts_ = false;    // guarded by errorsLock_
+    LineCounters counts_{};      // guarded by errorsLock_
+    std::uint32_t pendingErrors_ = 0; // guarded by errorsLock_: flags not yet read
 };
 
 } // namespace
+
+void SetLineCounterSource(LineCounterSource source) { counterSource.store(source); }
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
 
@@ -518,6 +598,8 @@ public:
 };
 
 } // namespace
+
+void SetLineCounterSource(LineCounterSource) {}
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() { return std::make_unique<UnsupportedSerialDevice>(); }
 

@@ -4,14 +4,18 @@
 #include "platform/sync_call.h"
 #include "serial/comport.h"
 #include "serial/ecomport.h"
+#include "platform/serial_line_counters.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -244,6 +248,155 @@ TEST_F(PtyTest, ReadWithATotalTimeoutReturnsWhatCameWhenItRunsOut)
     std::string text;
     EXPECT_EQ(port.ReadStr(text, 10), 3);
     EXPECT_EQ(text, "abc");
+}
+
+// A raw terminal answers a read with 0 bytes both while nothing has come and
+// after a hang-up; a read with a total timeout must wait for the former.
+TEST_F(PtyTest, ReadWithATotalTimeoutWaitsForBytesThatArriveDuringIt)
+{
+    struct Case {
+        const char* name;
+        std::int32_t interval, multiplier, constant;
+    };
+    const Case cases[] = {
+        {"total constant only", 0, 0, 5000},
+        {"total multiplier only", 0, 1000, 0},
+        {"interval and total", 2000, 0, 5000},
+    };
+    port.SetEvents({});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.Timeouts().SetReadInterval(c.interval);
+        port.Timeouts().SetReadTotalMultiplier(c.multiplier);
+        port.Timeouts().SetReadTotalConstant(c.constant);
+        port.Open();
+        // Sent once the read is under way; the read returns when all 6 are in.
+        std::thread modem([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SendFromModem("abc");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            SendFromModem("def");
+        });
+        std::string text;
+        EXPECT_EQ(port.ReadStr(text, 6), 6);
+        EXPECT_EQ(text, "abcdef");
+        modem.join();
+        port.Close();
+    }
+}
+
+TEST_F(PtyTest, ReadWithATotalTimeoutAndNothingComingReturnsNothingOnceItRunsOut)
+{
+    port.SetEvents({});
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(300);
+    port.Open();
+    const auto start = std::chrono::steady_clock::now();
+    std::string text = "x";
+    EXPECT_EQ(port.ReadStr(text, 10), 0);
+    EXPECT_EQ(text, "");
+    // The timeout is a lower bound of the behaviour, not a measurement of speed.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+}
+
+TEST_F(PtyTest, HangUpDuringAReadWithATotalTimeoutEndsItWithWhatCame)
+{
+    port.SetEvents({});
+    port.Timeouts().SetReadInterval(0);
+    port.Timeouts().SetReadTotalConstant(60000);
+    port.Open();
+    std::thread modem([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        SendFromModem("ab");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(master);
+        master = -1;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::string text;
+    std::int32_t got = 0;
+    try {
+        got = port.ReadStr(text, 10);
+    } catch (const EComPort& e) {
+        ADD_FAILURE() << e.what(); // the bytes that came must not be lost to an error
+    }
+    modem.join();
+    EXPECT_EQ(got, 2);
+    EXPECT_EQ(text, "ab");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60000)) << "waited for the timeout";
+}
+
+// A driver that counts line errors, standing in for the pseudo-terminal,
+// which counts none.
+std::atomic<std::uint32_t> framingErrors{0};
+std::atomic<std::uint32_t> breaks{0};
+bool CountingDriver(int, LineCounters& counters)
+{
+    counters = LineCounters{};
+    counters.frame = framingErrors.load();
+    counters.brk = breaks.load();
+    return true;
+}
+
+TEST_F(PtyTest, LineErrorsThatCameWithInputRaiseOnErrorBeforeOnRxChar)
+{
+    SetLineCounterSource(&CountingDriver);
+    std::vector<std::string> seen;
+    port.OnError = [&](TCustomComPort&, TComErrors errors) {
+        seen.push_back(std::string("error") + (errors.Contains(ceFrame) ? " frame" : "") +
+                       (errors.Contains(ceBreak) ? " break" : "") + (errors.Contains(ceOverrun) ? " overrun" : ""));
+    };
+    port.OnBreak = [&](TCustomComPort&) { seen.push_back("break"); };
+    port.OnRxChar = [&](TCustomComPort& p, std::int32_t n) {
+        std::string s;
+        p.ReadStr(s, n);
+        seen.push_back("rx " + s);
+    };
+    port.Open();
+    auto deliver = [&](const std::string& bytes, std::size_t entries) {
+        SendFromModem(bytes);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (seen.size() < entries && std::chrono::steady_clock::now() < until)
+            WaitForSyncCalls(50);
+    };
+    ++framingErrors;
+    deliver("a", 2);
+    deliver("b", 3); // nothing new counted: no error
+    ++breaks;
+    // A break is its own event; as on Windows it raises no line-error event.
+    deliver(std::string(1, '\0'), 5);
+    SetLineCounterSource(nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"error frame", "rx a", "rx b", "rx " + std::string(1, '\0'), "break"}));
+    EXPECT_TRUE(port.LastErrors().Empty()) << "the flags were read and cleared";
+}
+
+TEST_F(PtyTest, EventThreadRunsAtItsPriority)
+{
+    // Lowering needs no rights; with smNone the handler runs on the event thread.
+    const struct {
+        TThreadPriority priority;
+        int niceOffset;
+    } cases[] = {{tpNormal, 0}, {tpLower, 5}, {tpLowest, 10}, {tpIdle, 19}};
+    const int base = ::getpriority(PRIO_PROCESS, 0);
+    port.SetSyncMethod(smNone);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.priority));
+        std::atomic<int> nice{-100};
+        port.OnRxChar = [&](TCustomComPort& p, std::int32_t n) {
+            std::string s;
+            p.ReadStr(s, n);
+            nice.store(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))));
+        };
+        port.SetEventThreadPriority(c.priority);
+        port.Open();
+        SendFromModem("x");
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (nice.load() == -100 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        port.Close();
+        EXPECT_EQ(nice.load(), std::min(base + c.niceOffset, 19));
+    }
+    EXPECT_EQ(::getpriority(PRIO_PROCESS, 0), base) << "the thread that opened the port keeps its priority";
 }
 
 TEST_F(PtyTest, DeviceThatCannotBeOpenedRaisesErrorOneWithTheOsCode)
