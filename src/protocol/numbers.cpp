@@ -1,7 +1,8 @@
 // Number formats on std::to_chars/std::from_chars, which never look at the
-// locale. Rounding works on the shortest decimal that reads back as the same
-// double, half away from zero: a value parsed from "137.10025" rounds as that
-// text reads, not as the binary fraction just below it.
+// locale. Rounding works on the value itself, the exact decimal expansion of
+// the binary fraction, half away from zero: 137.1 + 0.0029975 is
+// 137.1029974999999865... and rounds to 137.102997, although the shortest
+// text that reads back as it, "137.1029975", would round up.
 #include "protocol/numbers.h"
 
 #include <algorithm>
@@ -21,14 +22,19 @@ struct Decimal {
     int point = 0;
 };
 
-Decimal Shortest(double value)
+// Every finite double is a binary fraction with at most 767 significant
+// decimal digits; asked for that many, to_chars writes the value exactly.
+constexpr int kExactDigits = 767;
+
+Decimal Exact(double value)
 {
     Decimal d;
     d.negative = std::signbit(value);
     if (value == 0)
         return d;
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    char buf[kExactDigits + 16];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific,
+                             kExactDigits - 1);
     std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf)); // "d.dddde+XX"
     std::size_t e = text.find('e');
     for (char c : text.substr(0, e))
@@ -112,7 +118,7 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
         return NonFinite(value);
     precision = std::clamp(precision, 1, 18);
     digits = std::clamp(digits, 0, 18);
-    Decimal d = Shortest(value);
+    Decimal d = Exact(value);
     if (format == ffFixed) {
         RoundTo(d, std::min(precision, d.point + digits));
         if (d.digits.empty())
