@@ -1,5 +1,6 @@
 #include "platform/ini_file.h"
 #include "platform/profile.h"
+#include "platform/profile_text.h"
 
 #include <cstdint>
 #include <string>
@@ -98,6 +99,9 @@ std::string TIniFile::ReadValue(const std::string& section, const std::string& k
 void TIniFile::WriteValue(const std::string& section, const std::string& key,
                           const std::string& value)
 {
-    if (!ProfileWriteString(section, key, value, FileName()))
+    // Refused here, before either system's profile functions see it: Windows
+    // would write a line break or a bracket into the file as it stands and
+    // turn the rest of the value into lines and sections of their own.
+    if (!ProfileEntryWritable(section, key, value) || !ProfileWriteString(section, key, value, FileName()))
         throw EIniFileException("Unable to write to " + FileName());
 }

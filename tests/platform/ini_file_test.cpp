@@ -91,4 +91,39 @@ TEST(TIniFile, RefusedWriteRaisesWithThePath)
     EXPECT_THROW(ini.WriteIntValue("S", "k", 1), EIniFileException);
 }
 
+TEST(TIniFile, WritesThatWouldChangeTheFileStructureAreRefusedAndLeaveTheFile)
+{
+    // The same refusals on every system: a line break or a bracket in the
+    // wrong place would otherwise become lines and sections of their own.
+    TempDir dir;
+    TIniFile ini(dir.File("t.ini"));
+    ini.WriteValue("ComPort", "Port", "COM1");
+    const std::string before = ReadFileBytes(ini.FileName());
+    const struct {
+        std::string section, key, value;
+    } refused[] = {
+        {"ComPort", "Port", "COM2\r\n[Recall]\r\nRecall1=x"}, {"ComPort", "Port", "COM2\nBaudRate=1"},
+        {"ComPort", "Port", "COM2\rx"},   {"ComPort", "Port", std::string("COM2\0x", 6)},
+        {"Com]Port", "Port", "COM2"},     {"ComPort", "Po=rt", "COM2"},
+        {"ComPort", "[Port", "COM2"},     {"ComPort", ";Port", "COM2"},
+        {"ComPort", "", "COM2"},          {"", "Port", "COM2"},
+        {"Com\nPort", "Port", "COM2"},    {"ComPort", "Po\rrt", "COM2"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE("[" + r.section + "] " + r.key + "=" + r.value);
+        try {
+            ini.WriteValue(r.section, r.key, r.value);
+            ADD_FAILURE() << "written";
+        } catch (const EIniFileException& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + ini.FileName());
+        }
+        EXPECT_EQ(ReadFileBytes(ini.FileName()), before);
+    }
+    EXPECT_EQ(ini.ReadValue("ComPort", "Port", ""), "COM1");
+    EXPECT_EQ(ini.ReadValue("Recall", "Recall1", "none"), "none");
+    // Brackets, "=" and ";" inside a value are plain text.
+    ini.WriteValue("ComPort", "Port", "a=b ; [c]");
+    EXPECT_EQ(ini.ReadValue("ComPort", "Port", ""), "a=b ; [c]");
+}
+
 } // namespace
