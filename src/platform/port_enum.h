@@ -1,8 +1,11 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
 // The serial port names of this machine, in the order the system lists them.
 // Windows: the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM. Linux: the
 // serial devices of /sys/class/tty that have a driver, as device paths.
-std::vector<std::string> EnumerateSerialPorts();
+// Nothing (nullopt) when that list cannot be read at all, which is not the
+// same as a machine without serial ports (an empty list).
+std::optional<std::vector<std::string>> EnumerateSerialPorts();

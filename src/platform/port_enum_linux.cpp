@@ -8,12 +8,16 @@
 
 // The devices listed under a sysfs tty class directory; EnumerateSerialPorts
 // reads /sys/class/tty. Only sysfs is read: the devices are never opened.
-std::vector<std::string> EnumerateSerialPortsIn(const std::string& classDir)
+// Nothing when the directory cannot be read.
+std::optional<std::vector<std::string>> EnumerateSerialPortsIn(const std::string& classDir)
 {
     namespace fs = std::filesystem;
     std::vector<std::string> names;
     std::error_code ec;
-    for (fs::directory_iterator it(classDir, ec), end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(classDir, ec);
+    if (ec)
+        return std::nullopt;
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const fs::path entry = it->path();
         // Virtual consoles, pseudo-terminals and the like have no driver behind them.
         std::error_code linkError;
@@ -31,7 +35,7 @@ std::vector<std::string> EnumerateSerialPortsIn(const std::string& classDir)
     return names;
 }
 
-std::vector<std::string> EnumerateSerialPorts()
+std::optional<std::vector<std::string>> EnumerateSerialPorts()
 {
     return EnumerateSerialPortsIn("/sys/class/tty");
 }

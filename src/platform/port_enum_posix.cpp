@@ -1,10 +1,10 @@
-// Other POSIX systems: no portable way to list the serial ports, so the list
-// stays empty and the operator keeps the configured port name.
+// Other POSIX systems: no portable way to list the serial ports, so there is
+// no list to give and the operator keeps the configured port name.
 #if !defined(__linux__)
 #include "platform/port_enum.h"
 
-std::vector<std::string> EnumerateSerialPorts()
+std::optional<std::vector<std::string>> EnumerateSerialPorts()
 {
-    return {};
+    return std::nullopt;
 }
 #endif

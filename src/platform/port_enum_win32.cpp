@@ -5,12 +5,12 @@
 
 #include <cstring>
 
-std::vector<std::string> EnumerateSerialPorts() {
+std::optional<std::vector<std::string>> EnumerateSerialPorts() {
     std::vector<std::string> names;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
-        return names;
+        return std::nullopt;
     for (DWORD index = 0;; ++index) {
         char valueName[256];
         DWORD valueNameLength = sizeof valueName;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,12 @@ bool Contains(const std::vector<std::string>& list, const std::string& name) {
 }
 
 TEST_F(Win32PortEnumTest, ListsTheDataOfEveryValueWithoutItsZero) {
-    const std::vector<std::string> before = EnumerateSerialPorts();
+    const std::vector<std::string> before = EnumerateSerialPorts().value();
     Add("\\Device\\VrTest10", "COM10", true);
     Add("\\Device\\VrTest22", "COM22", false); // stored without a terminating zero
     Add("\\Device\\VrTestLong", std::string(250, 'L'), true);
 
-    const std::vector<std::string> after = EnumerateSerialPorts();
+    const std::vector<std::string> after = EnumerateSerialPorts().value();
     EXPECT_TRUE(Contains(after, "COM10"));
     EXPECT_TRUE(Contains(after, "COM22"));
     EXPECT_TRUE(Contains(after, std::string(250, 'L')));
@@ -62,11 +63,49 @@ TEST_F(Win32PortEnumTest, ValueTooLongForTheBufferEndsTheList) {
     // A data block over 256 bytes cannot be read with the fixed buffer: the
     // listing stops there instead of reporting a cut or garbled name.
     Add("\\Device\\VrTestHuge", std::string(400, 'H'), true);
-    const std::vector<std::string> ports = EnumerateSerialPorts();
+    const std::vector<std::string> ports = EnumerateSerialPorts().value();
     for (const std::string& name : ports) {
         EXPECT_LT(name.size(), 256u);
         EXPECT_EQ(name.find('H'), std::string::npos) << name;
     }
+}
+
+TEST_F(Win32PortEnumTest, KeyThatCannotBeOpenedGivesNoListAtAll) {
+    // The key is taken away (its values saved) and put back as it was.
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    std::vector<Value> saved;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameLength = sizeof name;
+        BYTE data[1024];
+        DWORD dataLength = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueA(key_, index, name, &nameLength, nullptr, &type, data, &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        saved.push_back({std::string(name, nameLength), type,
+                         std::string(reinterpret_cast<const char*>(data), dataLength)});
+    }
+    RegCloseKey(key_);
+    key_ = nullptr;
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, kKey) != ERROR_SUCCESS)
+        GTEST_SKIP() << "the registry key cannot be removed here";
+
+    EXPECT_EQ(EnumerateSerialPorts(), std::nullopt);
+
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_READ | KEY_WRITE, nullptr, &key_, nullptr),
+              ERROR_SUCCESS);
+    for (const Value& v : saved)
+        EXPECT_EQ(RegSetValueExA(key_, v.name.c_str(), 0, v.type,
+                                 reinterpret_cast<const BYTE*>(v.data.data()),
+                                 static_cast<DWORD>(v.data.size())),
+                  ERROR_SUCCESS);
+    EXPECT_EQ(EnumerateSerialPorts().value().size(), saved.size());
 }
 
 } // namespace

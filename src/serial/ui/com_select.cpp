@@ -35,9 +35,11 @@ void SetPortEnumerator(TPortEnumerator f) { PortEnumerator() = std::move(f); }
 
 void EnumComPorts(std::vector<std::string>& List)
 {
-    std::vector<std::string> names = PortEnumerator() ? PortEnumerator()() : EnumerateSerialPorts();
-    std::stable_sort(names.begin(), names.end(), LessIgnoringCase);
-    List = std::move(names);
+    std::optional<std::vector<std::string>> names = PortEnumerator() ? PortEnumerator()() : EnumerateSerialPorts();
+    if (!names)
+        return; // the port list cannot be read: the caller's list stays as it was
+    std::stable_sort(names->begin(), names->end(), LessIgnoringCase);
+    List = std::move(*names);
 }
 
 void TComSelect::SetComProperty(TComProperty value)

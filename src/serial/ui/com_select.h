@@ -2,6 +2,7 @@
 #include "serial/com_types.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,10 +83,11 @@ private:
 };
 
 // Replaces the entries of List with the machine's serial port names, sorted
-// as text ignoring case (COM10 before COM2).
+// as text ignoring case (COM10 before COM2); leaves List as it was when the
+// names cannot be read.
 void EnumComPorts(std::vector<std::string>& List);
 
 // Where EnumComPorts takes the names from: EnumerateSerialPorts() unless a
 // test installs another source; an empty function restores the default.
-using TPortEnumerator = std::function<std::vector<std::string>()>;
+using TPortEnumerator = std::function<std::optional<std::vector<std::string>>()>;
 void SetPortEnumerator(TPortEnumerator f);
