@@ -3,7 +3,10 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// A CR that does not end a line is a blank too, so that a stray one (a file
+// cut after its last CR, a CR doubled by an editor) neither glues itself to a
+// name or value nor makes the writer's next line part of the one before.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 std::string_view Trim(std::string_view s)
 {
@@ -73,7 +76,7 @@ Line LineAt(std::string_view text, std::size_t pos)
     std::size_t nl = text.find('\n', pos);
     std::size_t end = nl == std::string_view::npos ? text.size() : nl + 1;
     std::size_t contentEnd = nl == std::string_view::npos ? text.size() : nl;
-    if (contentEnd > pos && text[contentEnd - 1] == '\r')
+    if (nl != std::string_view::npos && contentEnd > pos && text[contentEnd - 1] == '\r')
         --contentEnd;
     return Classify(text, pos, contentEnd, end);
 }

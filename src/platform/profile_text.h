@@ -10,8 +10,10 @@
 // fuzzed without a disk.
 //
 // Reading of the format:
-// - lines end in "\n"; a "\r" before it belongs to the line ending;
-// - blanks (space, tab) around section names, keys and values are ignored;
+// - lines end in "\n"; a "\r" before it belongs to the line ending, and
+//   nowhere else does a "\r" end a line (not even at the end of the text);
+// - blanks (space, tab, and any other "\r") around section names, keys and
+//   values are ignored;
 // - a line whose first non-blank is ";" is a comment;
 // - "[name]" begins a section (a missing "]" takes the rest of the line);
 // - "key=value" is an entry (the first "=" splits); other lines are ignored;

@@ -121,6 +121,36 @@ TEST(ProfileEntryWritable, RefusesWhatWouldChangeTheFileStructure)
             << "[" << r.section << "] " << r.key << "=" << r.value;
 }
 
+// A CR that does not end a line (a file cut after its last CR, a doubled CR)
+// is a blank to the reader and the writer alike: a write after such a line
+// reads back, and the entries already there keep their values.
+TEST(ProfileText, StrayCarriageReturnsAreBlanksToReaderAndWriterAlike)
+{
+    const struct {
+        const char* name;
+        std::string text;
+        std::string section, key;
+        std::optional<std::string> value; // of key before the write
+    } cases[] = {
+        {"section line cut after its CR", "\r\n\n\n\n[[\r", "[", "\x80", std::nullopt},
+        {"entry cut after its CR", "[A]\r\nk=v\r", "A", "k", "v"},
+        {"doubled CRs", "[A]\r\r\nk=v\r\r\n", "A", "k", "v"},
+        {"CRs around a name", "[\rA\r]\n\rk\r=v\n", "A", "k", "v"},
+        {"lone CRs for line breaks", "[A]\rk=v\r", "A", "k", std::nullopt}, // one line: a section named "A"
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ProfileFindValue(c.text, c.section, c.key), c.value);
+        const std::string once = ProfileSetValue(c.text, c.section, "added", "1");
+        EXPECT_EQ(ProfileFindValue(once, c.section, "added"), "1");
+        EXPECT_EQ(ProfileFindValue(once, c.section, c.key), c.value);
+        EXPECT_EQ(ProfileSetValue(once, c.section, "added", "1"), once);
+        const std::string replaced = ProfileSetValue(once, c.section, c.key, "w");
+        EXPECT_EQ(ProfileFindValue(replaced, c.section, c.key), "w");
+        EXPECT_EQ(ProfileFindValue(replaced, c.section, "added"), "1");
+    }
+}
+
 TEST(ProfileSetValue, WrittenValueReadsBack)
 {
     std::string text = kHandEdited;
