@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -55,6 +56,38 @@ TEST(Win32ComPort, OpensWritesDeliversRepliesThroughOnRxCharAndCloses) {
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.ThreadCreated());
     EXPECT_TRUE(eventErrors.empty()) << eventErrors.front();
+}
+
+TEST(Win32ComPort, EventThreadRunsAtItsPriority) {
+    const char* ports = std::getenv("VR_WINE_TEST_PORTS");
+    if (ports == nullptr || std::string(ports).find("COM1") == std::string::npos)
+        GTEST_SKIP() << "COM1 is not a test port here (run scripts/test-windows)";
+    ASSERT_EQ(WinePortTarget("COM1").rfind("/dev/pts/", 0), 0u);
+
+    const struct {
+        TThreadPriority priority;
+        int expected;
+    } cases[] = {{tpLowest, THREAD_PRIORITY_LOWEST}, {tpLower, THREAD_PRIORITY_BELOW_NORMAL},
+                 {tpNormal, THREAD_PRIORITY_NORMAL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        TComPort port;
+        port.SetSyncMethod(smNone); // handlers run on the event thread itself
+        std::atomic<int> seen{-1000};
+        port.OnRxChar = [&](TCustomComPort& sender, std::int32_t count) {
+            std::string text;
+            sender.ReadStr(text, count);
+            seen.store(GetThreadPriority(GetCurrentThread()));
+        };
+        port.SetEventThreadPriority(c.priority);
+        port.Open();
+        EXPECT_EQ(port.WriteStr("<1/CSV_\r"), 8);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (seen.load() == -1000 && std::chrono::steady_clock::now() < deadline)
+            Sleep(10);
+        port.Close();
+        EXPECT_EQ(seen.load(), c.expected);
+    }
 }
 
 } // namespace
