@@ -300,6 +300,26 @@ TEST_F(PollFixture, TwoCorrectionsInARowStartFromTheChannelFrequency)
     EXPECT_EQ(view.label9, (std::vector<std::string>{"137.0985", "137.0985"}));
 }
 
+TEST_F(PollFixture, RetuneIsTheCorrectionsTuningStepAloneAndLeavesThePollAsItIs)
+{
+    for (bool polling : {false, true}) {
+        if (polling)
+            view.Click();
+        port.writes.clear();
+        view.boxChanges.clear();
+        view.timerSets.clear();
+        const std::int64_t t = clock.NowMs();
+        poll.Retune(137.1000007);
+        EXPECT_EQ(port.writes, (std::vector<Write>{{t, "<1/REM_\r"}, {t + 200, "<1/DF_137.100001\r"}}));
+        EXPECT_EQ(clock.NowMs(), t + 200) << "no pause after the DF request";
+        EXPECT_EQ(view.label9.back(), "137.1000007");
+        EXPECT_TRUE(view.boxChanges.empty());
+        EXPECT_TRUE(view.timerSets.empty());
+        EXPECT_EQ(view.timer, polling);
+    }
+    EXPECT_DOUBLE_EQ(state.ChannelFrequency, 0.0);
+}
+
 TEST_F(PollFixture, CorrectionWithThePortClosedFailsAtTheFirstRequest)
 {
     state.ChannelFrequency = 137.1;
