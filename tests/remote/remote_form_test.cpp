@@ -7,10 +7,12 @@
 #include "rig_client.h"
 #include "scanner/ui/form3.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -377,6 +379,36 @@ TEST_F(RemoteForm, APortInUseOrABadAddressIsOneNoteAndTheProgramRunsOn)
         fake_ = std::make_shared<FakeSerialDevice>();
         SetUp();
     }
+}
+
+TEST_F(RemoteForm, TheStationMenuSwitchesItAndWritesEnabledOnlyThen)
+{
+    Start("[Remote]\nPort=PORT\n");
+    const std::string written = ReadFileBytes(SettingsPath());
+    QAction* action = link_->SwitchAction();
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->objectName(), QStringLiteral("RemoteControl1"));
+    EXPECT_TRUE(Form().StationMenu()->actions().contains(action));
+    EXPECT_FALSE(action->isChecked());
+    EXPECT_EQ(link_->Server(), nullptr);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), written) << "reading writes nothing";
+
+    action->trigger();
+    EXPECT_TRUE(action->isChecked());
+    ASSERT_NE(link_->Server(), nullptr);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=1\n");
+    auto client = Client();
+    EXPECT_EQ(client->Ask("v"), "VFOA\n");
+
+    action->trigger();
+    EXPECT_FALSE(action->isChecked());
+    EXPECT_EQ(link_->Server(), nullptr);
+    EXPECT_TRUE(client->WaitClosed());
+    EXPECT_TRUE(Form().Hub.IndicatorOf(Indicator::Remote).shortText.empty());
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=0\n");
+    RigClient refused(port_);
+    EXPECT_FALSE(refused.WaitConnected());
+    EXPECT_TRUE(boxes_.errors.empty());
 }
 
 TEST_F(RemoteForm, TheLinkGoingWithTheWindowClosesItsClients)

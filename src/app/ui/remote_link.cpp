@@ -2,43 +2,78 @@
 
 #include "app/ui/form1.h"
 #include "platform/ini_file.h"
+#include "platform/ui/guard.h"
 #include "scanner/scan_controller.h"
 
+#include <QAction>
+#include <QMenu>
+
 RemoteLink::RemoteLink(TForm1& form, ScanController& scanner, TCustomIniFile& settings)
-    : form_(form), scanner_(scanner), settings_(ReadListenSettings(settings, kSection, kDefaultPort))
+    : form_(form), scanner_(scanner), settings_(settings)
 {
-    StationHub& hub = form_.Hub;
-    if (!settings_.enabled) {
-        if (!settings_.problem.empty())
-            hub.SetNote(kNoteSource, "Remote control off: " + settings_.problem);
-        return;
-    }
-    RigctlServerObserver& observer = *this;
-    auto server = std::make_unique<RigctlServer>(*this, observer);
-    std::string error;
-    if (!server->Listen(settings_.address, settings_.port, error)) {
-        const std::string note = "Remote control off: " + Where() + ": " + error;
-        hub.SetNote(kNoteSource, note);
-        hub.Record(EventKind::Error, note);
-        return;
-    }
-    server_ = std::move(server);
-    if (!settings_.problem.empty())
-        hub.SetNote(kNoteSource, "Remote control: " + settings_.problem + " (" + std::to_string(settings_.port) + " used)");
-    ShowIndicator(0);
+    const ListenSettings listen = ReadListenSettings(settings_, kSection, kDefaultPort);
+    action_ = form_.StationMenu()->addAction(QStringLiteral("Remote control (rigctld)"));
+    action_->setObjectName(QStringLiteral("RemoteControl1"));
+    action_->setCheckable(true);
+    action_->setChecked(listen.enabled);
+    QObject::connect(action_, &QAction::triggered, action_, Guard([this] { SwitchToggled(); }));
+    Apply(listen);
 }
 
 RemoteLink::~RemoteLink()
 {
+    delete action_.data();  // its handler calls into this object
     // The server tells this object of the clients it closes: it goes first.
     server_.reset();
     form_.Hub.SetIndicator(Indicator::Remote, {});
+    form_.Hub.SetNote(kNoteSource, {});
+}
+
+void RemoteLink::Apply(ListenSettings listen)
+{
+    StationHub& hub = form_.Hub;
+    if (server_ && (!listen.enabled || listen.address != listen_.address || listen.port != listen_.port)) {
+        server_.reset();  // its clients are closed and recorded
+        hub.SetIndicator(Indicator::Remote, {});
+    }
+    listen_ = std::move(listen);
+    std::string note;
+    if (!listen_.enabled) {
+        if (!listen_.problem.empty())
+            note = "Remote control off: " + listen_.problem;
+    } else if (!server_) {
+        RigctlServerObserver& observer = *this;
+        auto server = std::make_unique<RigctlServer>(*this, observer);
+        std::string error;
+        if (server->Listen(listen_.address, listen_.port, error)) {
+            server_ = std::move(server);
+            ShowIndicator(0);
+        } else {
+            note = "Remote control off: " + Where() + ": " + error;
+            hub.Record(EventKind::Error, note);
+        }
+    }
+    if (server_ && !listen_.problem.empty())
+        note = "Remote control: " + listen_.problem + " (" + std::to_string(listen_.port) + " used)";
+    hub.SetNote(kNoteSource, note);
+}
+
+void RemoteLink::SwitchToggled()
+{
+    const bool on = action_->isChecked();
+    try {
+        settings_.WriteValue(kSection, "Enabled", on ? "1" : "0");
+    } catch (...) {
+        action_->setChecked(!on);  // nothing changed; the guard shows why
+        throw;
+    }
+    Apply(ReadListenSettings(settings_, kSection, kDefaultPort));
 }
 
 std::string RemoteLink::Where() const
 {
-    const bool v6 = settings_.address.find(':') != std::string::npos;
-    return (v6 ? "[" + settings_.address + "]" : settings_.address) + ":" + std::to_string(settings_.port);
+    const bool v6 = listen_.address.find(':') != std::string::npos;
+    return (v6 ? "[" + listen_.address + "]" : listen_.address) + ":" + std::to_string(listen_.port);
 }
 
 const StationStatus& RemoteLink::Status() const { return form_.Hub.Status(); }

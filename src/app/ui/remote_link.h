@@ -3,19 +3,24 @@
 #include "remote/remote_station.h"
 #include "station/listen_settings.h"
 
+#include <QPointer>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
+class QAction;
 class ScanController;
 class TCustomIniFile;
 class TForm1;
 
 // Network control wired into the program: reads the section [Remote] at
-// start (Enabled, Address, Port; nothing listens unless Enabled=1), serves
-// rigctld clients with the main window's own sequences, and tells the
-// station hub what happens: the Remote indicator (listening, clients), a
-// note when it cannot listen, and the clients' comings and goings.
+// start (Enabled, Address, Port; nothing listens unless Enabled=1), switched
+// by the operator with "Station > Remote control (rigctld)" (which writes
+// Enabled, and nothing else), serves rigctld clients with the main window's
+// own sequences, and tells the station hub what happens: the Remote
+// indicator (listening, clients), a note when it cannot listen, and the
+// clients' comings and goings.
 class RemoteLink final : public RemoteStation, private RigctlServerObserver {
 public:
     static constexpr std::uint16_t kDefaultPort = 4532;  // rigctld's
@@ -28,9 +33,10 @@ public:
     RemoteLink(const RemoteLink&) = delete;
     RemoteLink& operator=(const RemoteLink&) = delete;
 
-    const ListenSettings& Settings() const { return settings_; }
+    const ListenSettings& Settings() const { return listen_; }
     // The server while it listens, else null.
     RigctlServer* Server() { return server_.get(); }
+    QAction* SwitchAction() const { return action_; }
 
     // RemoteStation
     const StationStatus& Status() const override;
@@ -47,11 +53,16 @@ private:
     void ClientRefused(const std::string& client) override;
     void ClientsChanged(int connected) override;
 
+    // Listens or stops as the settings say.
+    void Apply(ListenSettings listen);
+    void SwitchToggled();
     void ShowIndicator(int clients);
     std::string Where() const;
 
     TForm1& form_;
     ScanController& scanner_;
-    ListenSettings settings_;
+    TCustomIniFile& settings_;
+    ListenSettings listen_;
     std::unique_ptr<RigctlServer> server_;
+    QPointer<QAction> action_;
 };
