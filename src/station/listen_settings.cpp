@@ -22,3 +22,9 @@ ListenSettings ReadListenSettings(TCustomIniFile& settings, const std::string& s
     }
     return s;
 }
+
+std::string ListenEndpoint(const ListenSettings& settings)
+{
+    const bool v6 = settings.address.find(':') != std::string::npos;
+    return (v6 ? "[" + settings.address + "]" : settings.address) + ":" + std::to_string(settings.port);
+}

@@ -20,3 +20,7 @@ struct ListenSettings {
 };
 
 ListenSettings ReadListenSettings(TCustomIniFile& settings, const std::string& section, std::uint16_t defaultPort);
+
+// Where the service listens, for the status bar: "address:port", an IPv6
+// address in brackets.
+std::string ListenEndpoint(const ListenSettings& settings);

@@ -44,4 +44,13 @@ TEST(ListenSettings, DefaultsStandForWhatIsMissingOrUnusable)
     }
 }
 
+TEST(ListenSettings, EndpointPutsAnIpv6AddressInBrackets)
+{
+    ListenSettings s;
+    s.port = 4532;
+    EXPECT_EQ(ListenEndpoint(s), "127.0.0.1:4532");
+    s.address = "::1";
+    EXPECT_EQ(ListenEndpoint(s), "[::1]:4532");
+}
+
 } // namespace

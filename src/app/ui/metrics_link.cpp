@@ -1,22 +1,15 @@
 #include "app/ui/metrics_link.h"
 
 #include "app/ui/form1.h"
+#include "app/ui/service_switch.h"
 #include "metrics/exposition.h"
-#include "platform/ui/guard.h"
 
 #include <QAction>
-#include <QMenu>
 
 namespace {
 
 constexpr const char* kSection = "Metrics";
 constexpr const char* kNoteSource = "metrics";
-
-std::string Endpoint(const ListenSettings& s)
-{
-    const bool v6 = s.address.find(':') != std::string::npos;
-    return (v6 ? "[" + s.address + "]" : s.address) + ":" + std::to_string(s.port);
-}
 
 }  // namespace
 
@@ -27,11 +20,9 @@ MetricsLink::MetricsLink(TForm1& form, TCustomIniFile& settings, MetricsServer::
               limits)
 {
     const ListenSettings s = ReadListenSettings(settings_, kSection, kDefaultPort);
-    action_ = form_.StationMenu()->addAction(QStringLiteral("Serve metrics to Prometheus"));
-    action_->setObjectName(QStringLiteral("ServeMetrics1"));
-    action_->setCheckable(true);
-    action_->setChecked(s.enabled);
-    QObject::connect(action_, &QAction::triggered, action_, Guard([this] { ServeToggled(); }));
+    action_ = AddServiceSwitch(form_, QStringLiteral("Serve metrics to Prometheus"), QStringLiteral("ServeMetrics1"),
+                               s.enabled, settings_, kSection, kDefaultPort,
+                               [this](const ListenSettings& changed) { Apply(changed); });
     Apply(s);
 }
 
@@ -51,22 +42,10 @@ void MetricsLink::Apply(const ListenSettings& s)
         server_.Close();
         hub.SetIndicator(Indicator::Metrics, {});
     } else if (server_.Listen(QString::fromStdString(s.address), s.port)) {
-        hub.SetIndicator(Indicator::Metrics, {"M", "Metrics served at http://" + Endpoint(s) + "/metrics"});
+        hub.SetIndicator(Indicator::Metrics, {"M", "Metrics served at http://" + ListenEndpoint(s) + "/metrics"});
     } else {
-        note = "Metrics: cannot listen on " + Endpoint(s) + ": " + server_.Error().toStdString();
+        note = "Metrics: cannot listen on " + ListenEndpoint(s) + ": " + server_.Error().toStdString();
         hub.SetIndicator(Indicator::Metrics, {"M!", note});
     }
     hub.SetNote(kNoteSource, note);
-}
-
-void MetricsLink::ServeToggled()
-{
-    const bool on = action_->isChecked();
-    try {
-        settings_.WriteValue(kSection, "Enabled", on ? "1" : "0");
-    } catch (...) {
-        action_->setChecked(!on);  // nothing changed; the guard shows why
-        throw;
-    }
-    Apply(ReadListenSettings(settings_, kSection, kDefaultPort));
 }

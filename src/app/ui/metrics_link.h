@@ -29,7 +29,6 @@ public:
 
 private:
     void Apply(const ListenSettings& s);
-    void ServeToggled();
 
     TForm1& form_;
     TCustomIniFile& settings_;

@@ -1,22 +1,19 @@
 #include "app/ui/remote_link.h"
 
 #include "app/ui/form1.h"
+#include "app/ui/service_switch.h"
 #include "platform/ini_file.h"
-#include "platform/ui/guard.h"
 #include "scanner/scan_controller.h"
 
 #include <QAction>
-#include <QMenu>
 
 RemoteLink::RemoteLink(TForm1& form, ScanController& scanner, TCustomIniFile& settings)
-    : form_(form), scanner_(scanner), settings_(settings)
+    : form_(form), scanner_(scanner)
 {
-    const ListenSettings listen = ReadListenSettings(settings_, kSection, kDefaultPort);
-    action_ = form_.StationMenu()->addAction(QStringLiteral("Remote control (rigctld)"));
-    action_->setObjectName(QStringLiteral("RemoteControl1"));
-    action_->setCheckable(true);
-    action_->setChecked(listen.enabled);
-    QObject::connect(action_, &QAction::triggered, action_, Guard([this] { SwitchToggled(); }));
+    const ListenSettings listen = ReadListenSettings(settings, kSection, kDefaultPort);
+    action_ = AddServiceSwitch(form_, QStringLiteral("Remote control (rigctld)"), QStringLiteral("RemoteControl1"),
+                               listen.enabled, settings, kSection, kDefaultPort,
+                               [this](const ListenSettings& s) { Apply(s); });
     Apply(listen);
 }
 
@@ -58,23 +55,7 @@ void RemoteLink::Apply(ListenSettings listen)
     hub.SetNote(kNoteSource, note);
 }
 
-void RemoteLink::SwitchToggled()
-{
-    const bool on = action_->isChecked();
-    try {
-        settings_.WriteValue(kSection, "Enabled", on ? "1" : "0");
-    } catch (...) {
-        action_->setChecked(!on);  // nothing changed; the guard shows why
-        throw;
-    }
-    Apply(ReadListenSettings(settings_, kSection, kDefaultPort));
-}
-
-std::string RemoteLink::Where() const
-{
-    const bool v6 = listen_.address.find(':') != std::string::npos;
-    return (v6 ? "[" + listen_.address + "]" : listen_.address) + ":" + std::to_string(listen_.port);
-}
+std::string RemoteLink::Where() const { return ListenEndpoint(listen_); }
 
 const StationStatus& RemoteLink::Status() const { return form_.Hub.Status(); }
 bool RemoteLink::PortOpen() const { return form_.ComPort.Connected(); }

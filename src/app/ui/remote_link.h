@@ -55,13 +55,11 @@ private:
 
     // Listens or stops as the settings say.
     void Apply(ListenSettings listen);
-    void SwitchToggled();
     void ShowIndicator(int clients);
     std::string Where() const;
 
     TForm1& form_;
     ScanController& scanner_;
-    TCustomIniFile& settings_;
     ListenSettings listen_;
     std::unique_ptr<RigctlServer> server_;
     QPointer<QAction> action_;
