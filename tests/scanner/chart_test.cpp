@@ -32,11 +32,14 @@ protected:
         return image;
     }
 
-    // The pixel where a value pair lands: the axis ends lie on the plot area's edges.
+    // The pixel where a value pair lands: the axis ends lie on the plot area's
+    // edges, and the exact position is rounded to the nearest pixel (a value
+    // halfway between two, as -42.5 dBm is on plots of odd height, takes the
+    // pixel below).
     static QPoint Expected(const QRect& plot, double x, double y)
     {
-        return {plot.left() + int(std::lround((x - 136) / 19 * (plot.right() - plot.left()))),
-                plot.bottom() - int(std::lround((y + 60) / 35 * (plot.bottom() - plot.top())))};
+        return {int(std::lround(plot.left() + (x - 136) / 19 * (plot.right() - plot.left()))),
+                int(std::lround(plot.bottom() - (y + 60) / 35 * (plot.bottom() - plot.top())))};
     }
 
     void Send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
