@@ -7,3 +7,7 @@ endif()
 if(WIN32 AND TARGET vr_serial)
   vr_add_test(win32_comport_test SOURCES win32_comport_test.cpp LIBS vr_serial)
 endif()
+# The setup dialog over the registry's port list and the Windows serial device.
+if(WIN32)
+  vr_add_test(win32_setup_dialog_test SOURCES win32_setup_dialog_test.cpp LIBS vr_serial_ui QT)
+endif()
