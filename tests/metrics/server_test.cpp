@@ -2,6 +2,9 @@
 // loop talks to it.
 #include "metrics/net/metrics_server.h"
 #include "qt_test_environment.h"
+#ifdef _WIN32
+#include "wine_ports.h"
+#endif
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -191,6 +194,13 @@ INSTANTIATE_TEST_SUITE_P(Http, BadRequests, ::testing::ValuesIn(kBad),
 
 TEST_F(Server, ManyConnectionsAtOnceAreToldToComeBackAndTheSlotsFreeAgain)
 {
+#ifdef _WIN32
+    // Wine never tells a client socket that it connected when the server
+    // answers and closes at once: these clients would each wait out their
+    // timeouts and the server's slots would free in another order.
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine loses the connect of a connection the server closes at once";
+#endif
     // Two slots (this server's limit), held by clients that say nothing.
     std::vector<std::unique_ptr<Client>> idle;
     for (int i = 0; i < 2; ++i)

@@ -15,3 +15,10 @@ inline std::string WinePortTarget(const std::string& port)
         return {};
     return target;
 }
+
+// True when the program runs under Wine rather than Windows.
+inline bool RunningUnderWine()
+{
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
