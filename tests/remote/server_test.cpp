@@ -4,6 +4,9 @@
 #include "fake_station.h"
 #include "remote/net/rigctl_server.h"
 #include "rig_client.h"
+#ifdef _WIN32
+#include "wine_ports.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,15 @@
 #include <vector>
 
 namespace {
+
+bool UnderWine()
+{
+#ifdef _WIN32
+    return RunningUnderWine();
+#else
+    return false;
+#endif
+}
 
 class Observer final : public RigctlServerObserver {
 public:
@@ -175,17 +187,22 @@ TEST_F(Server, ALineOverTheBoundClosesThatClientAloneAndItsEarlierCommandsStillR
     struct Case {
         const char* name;
         std::string bytes;
+        bool stillSending;  // the server drops the client while it is still sending
     };
     const Case cases[] = {
-        {"long line", "E 5\n" + std::string(LineReader::kMaxLine + 1, 'F') + "\n"},
-        {"endless line", std::string(200 * 1024, 'x')},
+        {"long line", "E 5\n" + std::string(LineReader::kMaxLine + 1, 'F') + "\n", false},
+        {"endless line", std::string(200 * 1024, 'x'), true},
     };
     for (const Case& c : cases) {
         station.calls.clear();
         auto bad = Connect();
         const std::string name = Name(*bad);
         bad->Send(c.bytes);
-        EXPECT_TRUE(bad->WaitClosed()) << c.name;
+        // Wine never tells a client that is still sending that the server
+        // reset its connection (Windows and Linux do); the server's side is
+        // checked all the same.
+        if (!(c.stillSending && UnderWine()))
+            EXPECT_TRUE(bad->WaitClosed()) << c.name;
         ProcessUntil([&] { return observer.Count("disconnected " + name) == 1; });
         EXPECT_EQ(observer.log.back(), "disconnected " + name + " (a line longer than 1024 bytes)") << c.name;
         EXPECT_EQ(good->Ask("e"), "0\n") << c.name << ": the others are served";
