@@ -60,6 +60,24 @@ std::string ScanArchiveName(std::int64_t startUtcMs)
            t.substr(17, 2) + "Z.csv";
 }
 
+bool WriteWholeFile(const fs::path& path, const std::string& text, std::string& error)
+{
+    errno = 0;
+    std::FILE* f = OpenNew(path);
+    if (!f) {
+        error = Reason(path, errno ? errno : EIO);
+        return false;
+    }
+    const bool wrote = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const int writeErr = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!wrote || !closed) {
+        error = Reason(path, writeErr ? writeErr : (errno ? errno : EIO));
+        return false;
+    }
+    return true;
+}
+
 bool WriteNewFile(const fs::path& dir, const std::string& name, const std::string& text, fs::path& written,
                   std::string& error)
 {
@@ -70,17 +88,7 @@ bool WriteNewFile(const fs::path& dir, const std::string& name, const std::strin
         return false;
     }
     const fs::path part = dir / (name + ".part");
-    errno = 0;
-    std::FILE* f = OpenNew(part);
-    if (!f) {
-        error = Reason(part, errno ? errno : EIO);
-        return false;
-    }
-    const bool wrote = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const int writeErr = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!wrote || !closed) {
-        error = Reason(part, writeErr ? writeErr : (errno ? errno : EIO));
+    if (!WriteWholeFile(part, text, error)) {
         fs::remove(part, ec);
         return false;
     }

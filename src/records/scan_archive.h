@@ -36,6 +36,10 @@ std::string ScanArchiveName(std::int64_t startUtcMs);
 bool WriteNewFile(const std::filesystem::path& dir, const std::string& name, const std::string& text,
                   std::filesystem::path& written, std::string& error);
 
+// Writes text as the whole of the file at path, replacing it (an export the
+// operator asked for). False, with the reason, when it could not.
+bool WriteWholeFile(const std::filesystem::path& path, const std::string& text, std::string& error);
+
 // Saves every scan that reaches the band's end as scans/scan-<UTC start>.csv
 // on the file worker; a stopped scan is not saved. Keeps the points of the
 // scan on the plot for the plot's "Save as CSV...". A file that cannot be
