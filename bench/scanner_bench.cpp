@@ -3,7 +3,7 @@
 // own work over a whole scan (pauses excluded: the clock is virtual).
 #include "recording_port.h"
 #include "scanner/scan_controller.h"
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 #include "virtual_clock.h"
 #include "widgets/ui/iledbar.h"
 

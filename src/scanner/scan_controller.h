@@ -1,7 +1,7 @@
 #pragma once
 #include "protocol/program_state.h"
 #include "protocol/request_port.h"
-#include "scanner/line_series.h"
+#include "widgets/line_series.h"
 
 #include <string>
 #include <vector>

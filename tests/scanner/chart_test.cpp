@@ -1,4 +1,4 @@
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 
 #include "qt_test_environment.h"
 

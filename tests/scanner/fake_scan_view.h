@@ -1,5 +1,5 @@
 #pragma once
-#include "scanner/line_series.h"
+#include "widgets/line_series.h"
 #include "scanner/scan_controller.h"
 
 #include <string>

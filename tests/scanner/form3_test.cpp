@@ -3,7 +3,7 @@
 #include "protocol/reply_parser.h"
 #include "recorded_messages.h"
 #include "recording_port.h"
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 #include "scanner/ui/click_label.h"
 #include "virtual_clock.h"
 

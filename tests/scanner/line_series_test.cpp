@@ -1,4 +1,4 @@
-#include "scanner/line_series.h"
+#include "widgets/line_series.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "platform/ui/form_layout.h"
 #include "platform/ui/guard.h"
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 #include "scanner/ui/click_label.h"
 
 #include <QCheckBox>

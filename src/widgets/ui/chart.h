@@ -1,5 +1,5 @@
 #pragma once
-#include "scanner/line_series.h"
+#include "widgets/line_series.h"
 
 #include <QColor>
 #include <QFont>
@@ -8,15 +8,27 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
 class QPainter;
 
-// One axis: a fixed range (never scaled to the data), a label and a grid
-// line every Increment from the first multiple inside the range, a title.
+// One axis: a range (fixed unless its owner changes it; never scaled to the
+// data by the chart), a label and a grid line every Increment from the first
+// multiple inside the range, a title.
 struct TChartAxis {
     double Minimum = 0;
     double Maximum = 1;
     double Increment = 1;
     QString Title;
+    // For an axis whose range follows its data (a time axis): the step for
+    // the range shown (none: Increment), a mark's text (none: the number),
+    // and whether the marks carry labels at all (their grid lines stay).
+    std::function<double(double span)> IncrementFor;
+    std::function<QString(double value, double increment)> LabelText;
+    bool LabelsVisible = true;
 };
 
 // The chart's look. The defaults are those of the scan plot.
@@ -35,15 +47,23 @@ struct TChartStyle {
     QColor GridColor{53, 53, 53};         // drawn as small dots
     QColor AxisColor{128, 128, 128};
     QColor BackWallColor{255, 255, 255};  // used only when not transparent
+    // Pixels for the left axis' labels; 0: as wide as its widest label.
+    // Charts stacked over one time axis give the same, so their axes line up.
+    int LeftLabelsWidth = 0;
+    QColor ShadeColor{0, 72, 0};       // shaded spans of X
+    QColor CursorColor{255, 255, 255};  // the line under the mouse
 
     static QFont DefaultFont();  // Arial, 11 pixels
 };
 
-// The scan plot: one line series on fixed axes, redrawn whenever the series
-// changes. Zoom: drag a rectangle of at least 16 x 16 pixels down and to the
-// right with the left button; dragging up and to the left by as much (or
-// UndoZoom) goes back to the full range. Pan: drag with the right button,
-// horizontally only.
+// A line series on axes of a fixed range, redrawn whenever the series
+// changes: the scan plot, and each strip of the pass plot. Zoom: drag a
+// rectangle of at least 16 x 16 pixels down and to the right with the left
+// button; dragging up and to the left by as much (or UndoZoom) goes back to
+// the axes' ranges. Pan: drag with the right button, horizontally only. A
+// right click without a drag opens the widget's actions (addAction) as a
+// context menu, when it has any. Spans of X can be shaded behind the series,
+// and a vertical line can mark an X (the time under the mouse).
 class TChart : public QWidget {
     Q_OBJECT
 public:
@@ -65,6 +85,20 @@ public:
     double ViewYMax() const { return yMax_; }
     bool Zoomed() const;
     void UndoZoom();
+    // Shows the axes' ranges after their owner changed them (UndoZoom without
+    // the operator's gesture).
+    void ShowAxes() { UndoZoom(); }
+
+    void SetShadedSpans(std::vector<std::pair<double, double>> spans);
+    const std::vector<std::pair<double, double>>& ShadedSpans() const { return spans_; }
+    void SetCursorX(std::optional<double> x);
+    std::optional<double> CursorX() const { return cursorX_; }
+
+    // Told after the operator zoomed in or panned (false), or undid the zoom (true).
+    void SetOnViewChanged(std::function<void(bool undone)> told) { onViewChanged_ = std::move(told); }
+    // Told as the mouse moves over the widget without a button held: the X
+    // under it in the plot area, nullopt outside it or when it leaves.
+    void SetOnHover(std::function<void(std::optional<double> x)> told);
 
     static constexpr int kMinimumZoomPixels = 16;
 
@@ -73,18 +107,26 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     QPointF ToPixel(double x, double y, const QRect& plot) const;
     // Clips the segment between two points to the ranges shown, as values;
     // false when none of it is inside.
     bool ClipToView(double& x0, double& y0, double& x1, double& y1) const;
+    void PaintShades(QPainter& p, const QRect& plot);
     void PaintAxes(QPainter& p, const QRect& plot);
     void PaintSeries(QPainter& p, const QRect& plot);
+    void PaintCursor(QPainter& p, const QRect& plot);
+    void ViewChanged(bool undone);
 
     TChartStyle style_;
     TLineSeries series_;
     double xMin_, xMax_, yMin_, yMax_;
+    std::vector<std::pair<double, double>> spans_;
+    std::optional<double> cursorX_;
+    std::function<void(bool)> onViewChanged_;
+    std::function<void(std::optional<double>)> onHover_;
 
     enum class Drag { None, Zoom, Pan };
     Drag drag_ = Drag::None;

@@ -1,8 +1,10 @@
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 
 #include "platform/ui/form_layout.h"
 
+#include <QApplication>
 #include <QFontMetrics>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
@@ -41,6 +43,17 @@ QString Label(double v)
     return QString::number(v, 'g', 10);
 }
 
+// The step between an axis' marks for the range shown.
+double MarkStep(const TChartAxis& axis, double lo, double hi)
+{
+    return axis.IncrementFor ? axis.IncrementFor(hi - lo) : axis.Increment;
+}
+
+QString MarkText(const TChartAxis& axis, double v, double step)
+{
+    return axis.LabelText ? axis.LabelText(v, step) : Label(v);
+}
+
 constexpr int kGap = 4;
 
 } // namespace
@@ -73,14 +86,50 @@ bool TChart::Zoomed() const
 QRect TChart::PlotArea() const
 {
     const QFontMetrics fm(style_.TextFont);
-    int labels = 0;
-    ForEachMark(style_.LeftAxis.Minimum, style_.LeftAxis.Maximum, style_.LeftAxis.Increment,
-                [&](double v) { labels = std::max(labels, fm.horizontalAdvance(Label(v))); });
+    const TChartAxis& leftAxis = style_.LeftAxis;
+    const TChartAxis& bottomAxis = style_.BottomAxis;
+    int labels = style_.LeftLabelsWidth;
+    if (labels <= 0) {
+        const double step = MarkStep(leftAxis, leftAxis.Minimum, leftAxis.Maximum);
+        ForEachMark(leftAxis.Minimum, leftAxis.Maximum, step,
+                    [&](double v) { labels = std::max(labels, fm.horizontalAdvance(MarkText(leftAxis, v, step))); });
+    }
     const int left = kGap + fm.height() + kGap + labels + kGap;
     const int top = fm.height() + 2 * kGap;
-    const int right = 2 * kGap + fm.horizontalAdvance(Label(style_.BottomAxis.Maximum)) / 2;
-    const int bottom = kGap + fm.height() + kGap / 2 + fm.height() + kGap;
+    // Room for half the last label whether or not labels show, so that
+    // charts stacked over one time axis keep the same width.
+    const double step = MarkStep(bottomAxis, bottomAxis.Minimum, bottomAxis.Maximum);
+    const int right = 2 * kGap + fm.horizontalAdvance(MarkText(bottomAxis, bottomAxis.Maximum, step)) / 2;
+    const int labelRow = bottomAxis.LabelsVisible ? fm.height() + kGap / 2 : 0;
+    const int titleRow = bottomAxis.LabelsVisible || !bottomAxis.Title.isEmpty() ? fm.height() : 0;
+    const int bottom = kGap + labelRow + titleRow + kGap;
     return QRect(QPoint(left, top), QPoint(width() - 1 - right, height() - 1 - bottom));
+}
+
+void TChart::SetShadedSpans(std::vector<std::pair<double, double>> spans)
+{
+    spans_ = std::move(spans);
+    update();
+}
+
+void TChart::SetCursorX(std::optional<double> x)
+{
+    if (cursorX_ == x)
+        return;
+    cursorX_ = x;
+    update();
+}
+
+void TChart::SetOnHover(std::function<void(std::optional<double>)> told)
+{
+    onHover_ = std::move(told);
+    setMouseTracking(static_cast<bool>(onHover_));
+}
+
+void TChart::ViewChanged(bool undone)
+{
+    if (onViewChanged_)
+        onViewChanged_(undone);
 }
 
 QPointF TChart::ToPixel(double x, double y, const QRect& plot) const
@@ -105,8 +154,10 @@ void TChart::paintEvent(QPaintEvent*)
     const QRect titleBox(kGap, kGap, width() - 2 * kGap, QFontMetrics(style_.TextFont).height());
     p.drawText(titleBox, int(style_.TitleAlignment | Qt::AlignVCenter), style_.Title);
 
+    PaintShades(p, plot);
     PaintAxes(p, plot);
     PaintSeries(p, plot);
+    PaintCursor(p, plot);
 
     if (drag_ == Drag::Zoom) {
         p.setClipping(false);
@@ -116,26 +167,56 @@ void TChart::paintEvent(QPaintEvent*)
     }
 }
 
+void TChart::PaintShades(QPainter& p, const QRect& plot)
+{
+    for (const auto& [from, to] : spans_) {
+        const double a = std::max(from, xMin_);
+        const double b = std::min(to, xMax_);
+        if (!(a <= b))
+            continue;  // outside the range shown
+        const int left = int(std::lround(ToPixel(a, yMin_, plot).x()));
+        const int right = int(std::lround(ToPixel(b, yMin_, plot).x()));
+        p.fillRect(QRect(QPoint(left, plot.top()), QPoint(std::max(left, right), plot.bottom())), style_.ShadeColor);
+    }
+}
+
+void TChart::PaintCursor(QPainter& p, const QRect& plot)
+{
+    if (!cursorX_ || *cursorX_ < xMin_ || *cursorX_ > xMax_)
+        return;
+    const int x = int(std::lround(ToPixel(*cursorX_, yMin_, plot).x()));
+    p.setPen(QPen(style_.CursorColor, 1));
+    p.drawLine(x, plot.top(), x, plot.bottom());
+}
+
 void TChart::PaintAxes(QPainter& p, const QRect& plot)
 {
     const QFontMetrics fm(style_.TextFont);
     QPen grid(style_.GridColor, 1, Qt::DotLine);
 
-    ForEachMark(xMin_, xMax_, style_.BottomAxis.Increment, [&](double v) {
+    const TChartAxis& bottomAxis = style_.BottomAxis;
+    const double xStep = MarkStep(bottomAxis, xMin_, xMax_);
+    ForEachMark(xMin_, xMax_, xStep, [&](double v) {
         const int x = int(std::lround(ToPixel(v, yMin_, plot).x()));
         p.setPen(grid);
         p.drawLine(x, plot.top(), x, plot.bottom());
+        if (!bottomAxis.LabelsVisible)
+            return;
         p.setPen(style_.LabelColor);
-        const QString text = Label(v);
+        const QString text = MarkText(bottomAxis, v, xStep);
         const int w = fm.horizontalAdvance(text);
         p.drawText(QRect(x - w, plot.bottom() + kGap, 2 * w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, text);
     });
-    ForEachMark(yMin_, yMax_, style_.LeftAxis.Increment, [&](double v) {
+    const TChartAxis& leftAxis = style_.LeftAxis;
+    const double yStep = MarkStep(leftAxis, yMin_, yMax_);
+    ForEachMark(yMin_, yMax_, yStep, [&](double v) {
         const int y = int(std::lround(ToPixel(xMin_, v, plot).y()));
         p.setPen(grid);
         p.drawLine(plot.left(), y, plot.right(), y);
+        if (!leftAxis.LabelsVisible)
+            return;
         p.setPen(style_.LabelColor);
-        const QString text = Label(v);
+        const QString text = MarkText(leftAxis, v, yStep);
         p.drawText(QRect(0, y - fm.height() / 2, plot.left() - kGap, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
                    text);
     });
@@ -145,7 +226,7 @@ void TChart::PaintAxes(QPainter& p, const QRect& plot)
     p.drawLine(plot.bottomLeft(), plot.topLeft());
 
     p.setPen(style_.AxisTitleColor);
-    const int titleTop = plot.bottom() + kGap + fm.height() + kGap / 2;
+    const int titleTop = plot.bottom() + kGap + (bottomAxis.LabelsVisible ? fm.height() + kGap / 2 : 0);
     p.drawText(QRect(plot.left(), titleTop, plot.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop,
                style_.BottomAxis.Title);
     p.save();
@@ -246,8 +327,17 @@ void TChart::mousePressEvent(QMouseEvent* event)
 
 void TChart::mouseMoveEvent(QMouseEvent* event)
 {
-    if (drag_ == Drag::None)
+    if (drag_ == Drag::None) {
+        if (onHover_) {
+            const QRect plot = PlotArea();
+            const QPoint at = event->position().toPoint();
+            if (plot.contains(at) && plot.right() > plot.left())
+                onHover_(xMin_ + (at.x() - plot.left()) * (xMax_ - xMin_) / (plot.right() - plot.left()));
+            else
+                onHover_(std::nullopt);
+        }
         return;
+    }
     dragNow_ = event->position().toPoint();
     if (drag_ == Drag::Pan) {
         const QRect plot = PlotArea();
@@ -255,8 +345,16 @@ void TChart::mouseMoveEvent(QMouseEvent* event)
         const double shift = -(dragNow_.x() - dragStart_.x()) * perPixel;
         xMin_ = panStartMin_ + shift;
         xMax_ = panStartMax_ + shift;
+        ViewChanged(false);
     }
     update();
+}
+
+void TChart::leaveEvent(QEvent* event)
+{
+    if (onHover_)
+        onHover_(std::nullopt);
+    QWidget::leaveEvent(event);
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent* event)
@@ -281,9 +379,22 @@ void TChart::mouseReleaseEvent(QMouseEvent* event)
             xMax_ = x1;
             yMin_ = y0;
             yMax_ = y1;
+            ViewChanged(false);
         } else if (dx <= -kMinimumZoomPixels && dy <= -kMinimumZoomPixels) {
             UndoZoom();
+            ViewChanged(true);
         }
+    } else if (was == Drag::Pan && !actions().isEmpty() &&
+               (dragNow_ - dragStart_).manhattanLength() < QApplication::startDragDistance()) {
+        // A click rather than a drag: the context menu, and the view stays.
+        const bool moved = xMin_ != panStartMin_;
+        xMin_ = panStartMin_;
+        xMax_ = panStartMax_;
+        if (moved)
+            ViewChanged(false);
+        update();
+        QMenu::exec(actions(), event->globalPosition().toPoint(), nullptr, this);
+        return;
     }
     update();
 }
