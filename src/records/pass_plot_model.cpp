@@ -58,24 +58,22 @@ std::pair<double, double> ValueSpan(const StripPoints& points, double x0, double
     return {lo, hi};
 }
 
-void TimeWindow::ShowUntil(double nowSeconds)
-{
-    following_ = true;
-    to_ = nowSeconds;
-    from_ = to_ - width_;
-}
-
-void TimeWindow::Newest(double seconds)
+void TimeWindow::Track(double oldest, double newest)
 {
     if (!following_)
         return;
-    // A fiftieth of the width as room, moved in steps of that size, so the
-    // axis does not creep at every sample.
-    const double room = width_ / 50;
-    if (seconds + room / 2 > to_ || seconds < from_) {
-        to_ = seconds + room;
-        from_ = to_ - width_;
-    }
+    const double span = std::min(width_, std::max(0.0, newest - oldest));
+    const double room = std::max(1.0, span / 50);
+    from_ = std::max(newest - width_, oldest - room);
+    to_ = newest + room;
+}
+
+void TimeWindow::Empty(double nowSeconds)
+{
+    if (!following_)
+        return;
+    to_ = nowSeconds;
+    from_ = to_ - width_;
 }
 
 void TimeWindow::Moved(double from, double to)
@@ -88,11 +86,11 @@ void TimeWindow::Moved(double from, double to)
     width_ = to - from;
 }
 
-void TimeWindow::Follow(double newestSeconds)
+void TimeWindow::Follow(bool reset)
 {
     following_ = true;
-    to_ = newestSeconds + width_ / 50;
-    from_ = to_ - width_;
+    if (reset)
+        width_ = defaultWidth_;
 }
 
 void TimeWindow::ShowAll(double first, double last)

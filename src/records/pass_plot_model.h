@@ -30,20 +30,23 @@ PassPlotData PlotDataOf(const std::deque<PassSample>& samples, std::int64_t maxG
 // The lowest and highest value of y whose x lies in [x0, x1] (NaN, NaN when none).
 std::pair<double, double> ValueSpan(const StripPoints& points, double x0, double x1);
 
-// The time range on show. While it follows, its right end keeps the newest
-// sample in view with a little room; the operator's zoom or pan stops that,
-// and Follow starts it again at the width shown.
+// The time range on show. While it follows, it holds the samples from the
+// oldest to the newest but reaches at most its width (an hour) back from the
+// newest, with a little room after it; the operator's zoom or pan stops
+// that, and following again keeps the width the operator chose.
 class TimeWindow {
 public:
-    explicit TimeWindow(double widthSeconds = 3600) : width_(widthSeconds) {}
+    explicit TimeWindow(double widthSeconds = 3600) : defaultWidth_(widthSeconds), width_(widthSeconds) {}
 
-    // The range ending at nowSeconds (the window opens on the last hour).
-    void ShowUntil(double nowSeconds);
-    // A new newest sample; moves the range when following.
-    void Newest(double seconds);
+    // The samples on hand run from oldest to newest (seconds); the range
+    // moves to them while following.
+    void Track(double oldest, double newest);
+    // No samples: the width up to now, while following.
+    void Empty(double nowSeconds);
     // The operator moved the range.
     void Moved(double from, double to);
-    void Follow(double newestSeconds);
+    // Following again, at the width shown or (reset) at the first width.
+    void Follow(bool reset);
     // The whole of a file's samples.
     void ShowAll(double first, double last);
 
@@ -52,6 +55,7 @@ public:
     double To() const { return to_; }
 
 private:
+    const double defaultWidth_;
     double width_;
     bool following_ = true;
     double from_ = 0;

@@ -52,28 +52,34 @@ TEST(PassPlotData, ValueSpanLooksOnlyAtTheRangeShown)
     EXPECT_TRUE(std::isnan(none.first) && std::isnan(none.second));
 }
 
-TEST(TimeWindow, FollowsThePassUntilTheOperatorMovesItAndAgainWhenAsked)
+TEST(TimeWindow, FollowsThePassUpToAnHourBackUntilTheOperatorMovesIt)
 {
     TimeWindow w(3600);
-    w.ShowUntil(10000);
+    w.Empty(10000);  // nothing logged today yet: the last hour
     EXPECT_EQ(w.From(), 6400);
     EXPECT_EQ(w.To(), 10000);
-    // The room is a fiftieth of the width, 72 s.
-    w.Newest(9950);  // in view, more than half the room from the end
-    EXPECT_EQ(w.To(), 10000);
-    w.Newest(9970);  // within half the room of the end: the range moves on
-    EXPECT_EQ(w.To(), 9970 + 72);
-    EXPECT_EQ(w.To() - w.From(), 3600);
+    w.Track(9000, 9100);  // 100 s of rows: all of it, with a fiftieth as room
+    EXPECT_EQ(w.From(), 8998);
+    EXPECT_EQ(w.To(), 9102);
+    w.Track(1000, 9000);  // more than an hour: the last hour, 72 s of room
+    EXPECT_EQ(w.From(), 5400);
+    EXPECT_EQ(w.To(), 9072);
 
     w.Moved(8000, 8600);  // the operator zooms
     EXPECT_FALSE(w.Following());
-    w.Newest(20000);
+    w.Track(1000, 20000);
+    w.Empty(30000);
     EXPECT_EQ(w.From(), 8000);
     EXPECT_EQ(w.To(), 8600);
-    w.Follow(20000);  // at the width shown
+    w.Follow(false);  // at the width shown
+    w.Track(1000, 20000);
     EXPECT_TRUE(w.Following());
+    EXPECT_EQ(w.From(), 19400);
     EXPECT_EQ(w.To(), 20012);
-    EXPECT_EQ(w.From(), 19412);
+    w.Moved(19000, 19100);
+    w.Follow(true);  // back to the hour
+    w.Track(1000, 20000);
+    EXPECT_EQ(w.From(), 16400);
 
     w.ShowAll(100, 600);
     EXPECT_FALSE(w.Following());
