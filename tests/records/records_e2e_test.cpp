@@ -3,12 +3,13 @@
 #include "app/ui/records_link.h"
 #include "form_fixture.h"
 #include "protocol/numbers.h"
-#include "scanner/ui/chart.h"
+#include "widgets/ui/chart.h"
 #include "scanner/ui/form3.h"
 #include "sim_process.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QTest>
 
 #include <regex>
@@ -101,11 +102,32 @@ TEST_F(RecordsE2E, AWholeScanIsArchivedPointForPointAndAStoppedOneIsNot)
     EXPECT_EQ(lines[1].substr(0, 11), "136.000000,");
     EXPECT_EQ(lines[96].substr(0, 11), "155.000000,");
 
+    // The plot's "Save as CSV..." gives the points shown: those of the archive.
+    ASSERT_EQ(scanner.Chart1()->actions().size(), 2);
+    EXPECT_EQ(scanner.Chart1()->actions()[0], records_->SaveCsvAction);
+    EXPECT_EQ(scanner.Chart1()->actions()[1], records_->SavePngAction);
+    records_->SaveScanCsv(QString::fromStdString(dir_.File("shown.csv")));
+    EXPECT_EQ(ReadFileBytes(dir_.File("shown.csv")), ReadFileBytes((dir_.Path() / "scans" / files[0]).string()));
+
     scanner.Button1Click();
     ASSERT_TRUE(ProcessUntil([&] { return scanner.Chart1()->Series1().Count() >= 3; }, 20000));
     scanner.Label2Click();  // the operator stops it
     records_->Scans().Flush();
     EXPECT_EQ(Files(dir_.Path() / "scans"), files);
+
+    // What the stopped scan plotted can still be saved, as CSV and as drawn.
+    records_->SaveScanCsv(QString::fromStdString(dir_.File("stopped.csv")));
+    const std::vector<std::string> stopped = Lines(ReadFileBytes(dir_.File("stopped.csv")));
+    ASSERT_EQ(stopped.size(), static_cast<std::size_t>(plotted.Count()) + 1);
+    for (int i = 0; i < plotted.Count(); ++i)
+        EXPECT_EQ(StrToFloat(stopped[static_cast<std::size_t>(i) + 1].substr(11)),
+                  plotted.YValues.Value[static_cast<std::size_t>(i)]);
+    records_->SaveScanPng(QString::fromStdString(dir_.File("stopped.png")));
+    const QImage png(QString::fromStdString(dir_.File("stopped.png")));
+    EXPECT_GE(png.width(), scanner.Chart1()->width());
+    EXPECT_GE(png.height(), scanner.Chart1()->height());
+    EXPECT_EQ(png.pixelColor(2, 2), QColor(0, 0, 128)) << "the chart as drawn: navy";
+    EXPECT_THROW(records_->SaveScanCsv(QString::fromStdString(dir_.File("no/such/folder/x.csv"))), std::runtime_error);
     EXPECT_TRUE(boxes_.errors.empty()) << boxes_.errors.front();
 }
 
