@@ -6,6 +6,7 @@
 #include "records/ui/pass_plot.h"
 #include "widgets/ui/chart.h"
 
+#include "mouse_events.h"
 #include "qt_test_environment.h"
 #include "temp_dir.h"
 
@@ -95,22 +96,8 @@ protected:
         EXPECT_TRUE(WaitFor([&] { return !plot->Loading(); }));
         return *plot;
     }
-    void MoveMouse(TChart* chart, QPoint at)
-    {
-        QMouseEvent e(QEvent::MouseMove, QPointF(at), chart->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
-        QApplication::sendEvent(chart, &e);
-    }
-    void Drag(TChart* chart, QPoint from, QPoint to)
-    {
-        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton b, Qt::MouseButtons held) {
-            QMouseEvent e(type, QPointF(at), chart->mapToGlobal(QPointF(at)), b, held, Qt::NoModifier);
-            QApplication::sendEvent(chart, &e);
-        };
-        send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-    }
+    void MoveMouse(TChart* chart, QPoint at) { SendMouse(*chart, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
+    void Drag(TChart* chart, QPoint from, QPoint to) { MouseDrag(*chart, Qt::LeftButton, from, to); }
     int Column(TChart* chart, double x) const
     {
         const QRect plot = chart->PlotArea();

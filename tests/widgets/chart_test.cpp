@@ -5,6 +5,7 @@
 // and gestures are checked in tests/scanner.
 #include "widgets/ui/chart.h"
 
+#include "mouse_events.h"
 #include "qt_test_environment.h"
 
 #include <QAction>
@@ -69,16 +70,9 @@ protected:
     }
     void Send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
     {
-        QMouseEvent e(type, QPointF(at), chart.mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
-        QApplication::sendEvent(&chart, &e);
+        SendMouse(chart, type, at, button, held);
     }
-    void Drag(Qt::MouseButton button, QPoint from, QPoint to)
-    {
-        Send(QEvent::MouseButtonPress, from, button, button);
-        Send(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, button);
-        Send(QEvent::MouseMove, to, Qt::NoButton, button);
-        Send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
-    }
+    void Drag(Qt::MouseButton button, QPoint from, QPoint to) { MouseDrag(chart, button, from, to); }
 
     TChart chart;
     std::set<double> labelled;
