@@ -69,6 +69,9 @@ public:
     }
 
     const std::string& Path() const { return path_; }
+    // A further line of output (the path of a line served anew, --unplug);
+    // empty when none comes within timeoutMs.
+    std::string NextLine(int timeoutMs) { return ReadLine(timeoutMs); }
 
     // Sends a signal and waits for the exit; returns the wait status.
     int Stop(int sig = SIGTERM)

@@ -456,6 +456,55 @@ TEST(SimFaults, HangupAfterNRequestsClosesTheLine)
     rmdir(dir.c_str());
 }
 
+TEST(SimFaults, UnplugTakesTheLineAwayAndServesANewOneUnderTheSameLinkLater)
+{
+    std::string dir = TempDir();
+    std::string link = dir + "/modem";
+    Sim sim({"--unplug", "1:1.5", "--link", link, "--offset", "1000", "--seed", "13"});
+    ASSERT_FALSE(sim.Path().empty());
+    std::string before;
+    {
+        Line line(link);
+        ASSERT_TRUE(line.IsOpen());
+        EXPECT_EQ(line.Ask("<1/DF_147.800000"), ">1/DF_147.800000]");
+        before = line.Ask("<1/CSV_");
+        ASSERT_TRUE(ParseCsv(before)) << before;
+        line.ReadFor(3000);  // until the line goes
+        EXPECT_TRUE(line.HungUp()) << "pulled out about a second after start";
+    }
+    struct stat st {};
+    EXPECT_NE(lstat(link.c_str(), &st), 0) << "the link goes with the device";
+
+    const std::string again = sim.NextLine(5000);
+    ASSERT_FALSE(again.empty()) << "plugged in again";
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), again);
+    Line line(link);
+    ASSERT_TRUE(line.IsOpen());
+    EXPECT_EQ(line.Ask("<1/CSV_"), before) << "the modem kept its tuning while the line was away";
+    EXPECT_EQ(sim.Wait(300), -1) << "and serves on";
+    int status = sim.Stop();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(lstat(link.c_str(), &st), 0) << "link removed at the end";
+    rmdir(dir.c_str());
+}
+
+TEST(SimFaults, StoppedWhileUnpluggedItEndsAtOnce)
+{
+    std::string dir = TempDir();
+    std::string link = dir + "/modem";
+    Sim sim({"--unplug", "0.2:600", "--link", link});
+    ASSERT_FALSE(sim.Path().empty());
+    poll(nullptr, 0, 500);
+    int status = sim.Stop();
+    ASSERT_TRUE(WIFEXITED(status)) << "ended within the wait for its exit";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(sim.CpuSeconds(), 0.3) << "asleep while unplugged";
+    rmdir(dir.c_str());
+}
+
 TEST(SimLifecycle, LinkPointsToTheDeviceAndGoesAwayOnStop)
 {
     std::string dir = TempDir();
@@ -538,6 +587,10 @@ TEST(SimOptions, HelpAndBadCommandLines)
         {{"--offset", "lots"}, 2, "--offset"},
         {{"--drop-lock", "5"}, 2, "AFTER:FOR"},
         {{"--drop-lock", "5:0"}, 2, "AFTER:FOR"},
+        {{"--help"}, 0, "--unplug AFTER:FOR"},
+        {{"--unplug", "3", "--link", "/tmp/x"}, 2, "AFTER:FOR"},
+        {{"--unplug", "3:1"}, 2, "needs --link"},
+        {{"--unplug", "3:1", "--link", "/tmp/x", "--device", "/dev/null"}, 2, "not --device"},
         {{"--silent", ""}, 2, "non-empty"},
         {{"--device", "/nonexistent/tty"}, 1, "cannot open /nonexistent/tty"},
     };

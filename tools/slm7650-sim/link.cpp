@@ -73,12 +73,17 @@ Link::Link(const Options& options, Modem& modem, std::mt19937_64& faultRng)
 {
 }
 
-Link::~Link()
+Link::~Link() { Close(); }
+
+void Link::Close()
 {
     if (fd_ >= 0)
         close(fd_);
     if (slaveFd_ >= 0)
         close(slaveFd_);
+    fd_ = slaveFd_ = -1;
+    queue_->chunks.clear();
+    queue_->bytes = 0;
 }
 
 bool Link::Open(std::string& error)
@@ -213,7 +218,7 @@ void Link::Drain()
         poll(nullptr, 0, 10);
 }
 
-int Link::Serve(int stopFd)
+Link::End Link::Serve(int stopFd, std::optional<Clock::time_point> until)
 {
     Queue& q = *queue_;
     std::string line;
@@ -230,7 +235,7 @@ int Link::Serve(int stopFd)
                     break;
                 }
                 std::fprintf(stderr, "slm7650-sim: %s hung up (%s)\n", path_.c_str(), std::strerror(errno));
-                return 0;
+                return End::LineEnded;
             }
             q.bytes -= static_cast<std::size_t>(n);
             if (static_cast<std::size_t>(n) < c.bytes.size()) {
@@ -243,30 +248,37 @@ int Link::Serve(int stopFd)
         if (hangingUp_ && q.chunks.empty()) {
             Drain();
             std::fprintf(stderr, "slm7650-sim: hanging up after %ld request%s\n", requests_, requests_ == 1 ? "" : "s");
-            return 0;
+            return End::LineEnded;
         }
+        if (until && Clock::now() >= *until)
+            return End::Until;
 
         int timeoutMs = -1;
-        if (!q.chunks.empty() && !wantWrite) {
-            auto wait = std::chrono::ceil<std::chrono::milliseconds>(q.chunks.front().due - Clock::now());
-            timeoutMs = static_cast<int>(std::max<long long>(0, wait.count()));
-        }
+        auto waitFor = [&](Clock::time_point at) {
+            auto wait = std::chrono::ceil<std::chrono::milliseconds>(at - Clock::now());
+            const int ms = static_cast<int>(std::clamp<long long>(wait.count(), 0, 24 * 3600 * 1000));
+            timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+        };
+        if (!q.chunks.empty() && !wantWrite)
+            waitFor(q.chunks.front().due);
+        if (until)
+            waitFor(*until);
         pollfd fds[2] = {{fd_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0}, {stopFd, POLLIN, 0}};
         int r = poll(fds, 2, timeoutMs);
         if (r < 0) {
             if (errno == EINTR)
                 continue;
             std::fprintf(stderr, "slm7650-sim: poll: %s\n", std::strerror(errno));
-            return 1;
+            return End::Failed;
         }
         if (fds[1].revents)
-            return 0;
+            return End::Stopped;
         if (fds[0].revents & POLLIN) {
             char buf[512];
             ssize_t n = read(fd_, buf, sizeof buf);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
                 std::fprintf(stderr, "slm7650-sim: %s hung up\n", path_.c_str());
-                return 0;
+                return End::LineEnded;
             }
             for (ssize_t i = 0; i < n; ++i) {
                 char c = buf[i];
@@ -285,7 +297,7 @@ int Link::Serve(int stopFd)
             }
         } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             std::fprintf(stderr, "slm7650-sim: %s hung up\n", path_.c_str());
-            return 0;
+            return End::LineEnded;
         }
     }
 }

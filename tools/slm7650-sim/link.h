@@ -2,7 +2,9 @@
 #include "modem.h"
 #include "options.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -18,14 +20,24 @@ public:
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
+    enum class End {
+        Stopped,    // a signal arrived on stopFd
+        LineEnded,  // the other end hung up, or the hang-up fault fired
+        Until,      // the time given to Serve has come; the line is still open
+        Failed      // the wait itself failed
+    };
+
     // Creates the pseudo-terminal or opens the device; false with error set
-    // when that fails.
+    // when that fails. After Close, a new pseudo-terminal (a new path).
     bool Open(std::string& error);
+    // Closes our side at once, replies still waiting dropped: to the program
+    // the line goes away as when an adapter is pulled out.
+    void Close();
     // The device path the program should open.
     const std::string& Path() const { return path_; }
-    // Serves until a signal arrives on stopFd, the line hangs up or the
-    // hang-up fault fires. Returns the exit code.
-    int Serve(int stopFd);
+    // Serves until a signal arrives on stopFd, the line hangs up, the
+    // hang-up fault fires or until (when given) has come.
+    End Serve(int stopFd, std::optional<std::chrono::steady_clock::time_point> until = std::nullopt);
 
 private:
     struct Chunk;

@@ -24,6 +24,15 @@ bool ParseDouble(const std::string& text, double& value)
     return ec == std::errc() && ptr == end && begin != end;
 }
 
+// "AFTER:FOR" in seconds: AFTER >= 0, FOR > 0, neither beyond a million.
+bool ParseWindow(const std::string& text, double& after, double& duration)
+{
+    const auto colon = text.find(':');
+    return colon != std::string::npos && ParseDouble(text.substr(0, colon), after) &&
+           ParseDouble(text.substr(colon + 1), duration) && after >= 0 && duration > 0 && after <= 1e6 &&
+           duration <= 1e6;
+}
+
 } // namespace
 
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& error)
@@ -99,23 +108,25 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& error)
                 return std::nullopt;
             }
             o.offsetHz = hz;
-        } else if (arg == "--drop-lock") {
+        } else if (arg == "--drop-lock" || arg == "--unplug") {
             if (!needValue())
                 return std::nullopt;
-            const auto colon = value.find(':');
             double after = 0, duration = 0;
-            if (colon == std::string::npos || !ParseDouble(value.substr(0, colon), after) ||
-                !ParseDouble(value.substr(colon + 1), duration) || after < 0 || duration <= 0 || after > 1e6 ||
-                duration > 1e6) {
-                error = "option --drop-lock: '" + value + "' is not AFTER:FOR in seconds (AFTER >= 0, FOR > 0)";
+            if (!ParseWindow(value, after, duration)) {
+                error = "option " + arg + ": '" + value + "' is not AFTER:FOR in seconds (AFTER >= 0, FOR > 0)";
                 return std::nullopt;
             }
-            o.dropLockAfterS = after;
-            o.dropLockForS = duration;
+            (arg == "--drop-lock" ? o.dropLockAfterS : o.unplugAfterS) = after;
+            (arg == "--drop-lock" ? o.dropLockForS : o.unplugForS) = duration;
         } else {
             error = "unknown option '" + arg + "' (see --help)";
             return std::nullopt;
         }
+    }
+    if (o.unplugAfterS >= 0 && (o.link.empty() || !o.device.empty())) {
+        // The new pseudo-terminal gets a name of its own; only the link finds it again.
+        error = "option --unplug needs --link and serves a pseudo-terminal, not --device";
+        return std::nullopt;
     }
     return o;
 }
@@ -156,6 +167,12 @@ Options:
                     seconds, however well tuned (CSV and BCAS report it)
   --hangup-after N  close the line after answering N requests, as an
                     unplugged adapter would, and exit
+  --unplug AFTER:FOR
+                    AFTER seconds after start close the line and remove the
+                    --link, as an adapter pulled out; FOR seconds later serve a
+                    new pseudo-terminal under the same --link, as the adapter
+                    plugged in again (its path is printed as a further line);
+                    the modem keeps its settings meanwhile. Needs --link
   --seed N          seed for level noise and faults (default: random)
   -v, --verbose     log requests and replies on standard error
   -h, --help        show this text

@@ -18,6 +18,8 @@ struct Options {
     std::optional<double> offsetHz;  // reported offset at nominal tuning, all carriers
     double dropLockAfterS = -1;      // the decoder loses lock this long after start ...
     double dropLockForS = 0;         // ... for this long, however well tuned
+    double unplugAfterS = -1;        // the line goes away this long after start ...
+    double unplugForS = 0;           // ... and a new one appears under --link this much later
     std::uint64_t seed = 0;
     bool seedGiven = false;
     bool verbose = false;  // log requests and replies on stderr
