@@ -149,9 +149,11 @@ void StationHub::ChannelChosen(int index, std::string_view listText, Origin orig
     Record(EventKind::ChannelChosen, std::move(detail));
 }
 
-void StationHub::Record(EventKind kind, std::string detail)
+void StationHub::Record(EventKind kind, std::string detail) { Record(kind, std::move(detail), clock_.NowUtcMs()); }
+
+void StationHub::Record(EventKind kind, std::string detail, std::int64_t utcMs)
 {
-    const StationEvent event{clock_.NowUtcMs(), kind, std::move(detail)};
+    const StationEvent event{utcMs, kind, std::move(detail)};
     Tell([&event](StationListener& l) { l.EventRecorded(event); });
 }
 

@@ -125,6 +125,9 @@ public:
     void ChannelChosen(int index, std::string_view listText, Origin origin, std::string_view by = {});
 
     void Record(EventKind kind, std::string detail);
+    // The same for an event that happened before it could be recorded (while
+    // the main window, and so the hub, was still being made).
+    void Record(EventKind kind, std::string detail, std::int64_t utcMs);
 
     // Notes for the status bar: one per source, the newest shown; an empty
     // text withdraws the source's note.
