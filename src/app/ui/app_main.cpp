@@ -7,12 +7,14 @@
 #include "app/ui/records_link.h"
 #include "app/ui/remote_link.h"
 #include "app/ui/scan_events.h"
+#include "app/ui/unattended.h"
 #include "platform/ini_file.h"
 #include "platform/messages.h"
 #include "platform/ui/qt_messages.h"
 #include "platform/ui/stop_signals.h"
 #include "platform/ui/sync_wakeup.h"
 #include "platform/workdir.h"
+#include "records/program_events.h"
 #include "scanner/ui/form3.h"
 #include "serial/ui/com_setup.h"
 
@@ -31,7 +33,8 @@ int RunVarnetrixReader(char* programName)
     char* argv[] = {programName, nullptr};
     QApplication app(argc, argv);
     QtMessageSink boxes(kApplicationTitle);
-    InstallMessages(&boxes);
+    ProgramEvents programEvents(boxes);  // the start, the end and every error shown, for the station log
+    InstallMessages(&programEvents);
     SyncWakeUp wakeUp;
     RegisterComSetupDialog();
 
@@ -46,6 +49,7 @@ int RunVarnetrixReader(char* programName)
         MetricsLink metrics(Form1, SettingsFile);
         RecordsLink records(Form1, Form3, SettingsFile);
         RemoteLink remote(Form1, Form3.Controller(), SettingsFile);
+        Unattended unattended(Form1, Form3.Controller(), SettingsFile, programEvents);
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();

@@ -213,6 +213,8 @@ void TForm1::FormCreate()
 
 void TForm1::FormClose()
 {
+    if (portWatch_)
+        portWatch_->PortInHand();
     ComPort.Close();
     RecallCaptions captions;
     for (int i = 0; i < 5; ++i)
@@ -256,13 +258,12 @@ void TForm1::EndAtSystemsRequest()
 
 void TForm1::SpeedButton1Click()
 {
+    if (portWatch_)
+        portWatch_->PortInHand();
     if (SpeedButton1->isChecked()) {
         ComPort.Open();
         Hub.PortOpened(ComPort.Port());
-        SetFontColour(SpeedButton1, Colours::Red.Resolve());
-        SpeedButton1->setText(QString::fromLatin1(kClosePortCaption));
-        CheckBox1->setChecked(false);  // the poll box's rule runs on this change
-        StopPoll();
+        ShowPortOpen();
     } else {
         ComPort.Close();
         Hub.PortClosed(ComPort.Port());
@@ -271,6 +272,21 @@ void TForm1::SpeedButton1Click()
         StopPoll();
         SetBackground(ComboBox1, Colours::Red.Resolve());
     }
+}
+
+void TForm1::ShowPortOpen()
+{
+    SetFontColour(SpeedButton1, Colours::Red.Resolve());
+    SpeedButton1->setText(QString::fromLatin1(kClosePortCaption));
+    CheckBox1->setChecked(false);  // the poll box's rule runs on this change
+    StopPoll();
+}
+
+void TForm1::ReopenPort()
+{
+    ComPort.Open();
+    SpeedButton1->setChecked(true);
+    ShowPortOpen();
 }
 
 void TForm1::Timer1Timer()
@@ -353,6 +369,8 @@ bool TForm1::RequestSendable(const QString& text)
 
 void TForm1::Sending(const std::function<void()>& send)
 {
+    // A failing poll tick stops the poll before its error leaves it.
+    const bool polling = Timer2->isActive();
     try {
         send();
     } catch (const EComPort&) {
@@ -360,7 +378,7 @@ void TForm1::Sending(const std::function<void()>& send)
             throw;
         // The event thread has already seen the line go; its notice, queued
         // behind this handler, would then find the port closed and stay quiet.
-        ComPortLineLost();
+        LineGone(polling);
     }
 }
 
@@ -413,10 +431,18 @@ void TForm1::ButtonconfigClick(int n)
 
 void TForm1::ComPortEventError(const std::string& message) { Messages().ShowError(message); }
 
-void TForm1::ComPortLineLost()
+void TForm1::ComPortLineLost() { LineGone(Timer2->isActive()); }
+
+void TForm1::LineGone(bool polling)
 {
     const std::string port = ComPort.Port();
     Hub.PortLost(port, "device went away or hung up");
+    if (portWatch_ && portWatch_->LineLost(port, polling)) {
+        // Reconnecting: the dead line is released and the poll waits for it.
+        ComPort.Close();
+        StopPoll();
+        return;
+    }
     // The toggle's own close path, as if the operator had released it.
     SpeedButton1->setChecked(false);
     SpeedButton1Click();

@@ -35,6 +35,21 @@ class TDblClickLabel;
 class TiLedBar;
 class ReceiveEcho;
 
+// A watch over the main window's port (the reconnection of a lost line is
+// one): told when the line goes and when the operator takes the port in hand.
+class PortWatch {
+public:
+    virtual ~PortWatch() = default;
+    // The open port's line went away; the hub has it already, the port still
+    // counts as open and the poll ran or not as pollRunning says. True when
+    // the watch takes the loss over: the window then releases the port and
+    // stops the poll without a box, the toggle left pressed (the operator's
+    // wish to have the port open).
+    virtual bool LineLost(const std::string& port, bool pollRunning) = 0;
+    // The operator works the port: the toggle is clicked, or the window closes.
+    virtual void PortInHand() = 0;
+};
+
 // The main window Form1: owns the port, the program-wide state and every
 // control the operator works with. Each handler is a few lines that call the
 // subsystem it belongs to; every control's signal reaches its handler
@@ -60,6 +75,13 @@ public:
     QMenu* StationMenu();
     // Where the parser's scan level goes (the scanner window's Label1).
     void SetScanLevelDisplay(std::function<void(const std::string&)> show);
+    // The watch over the port; nullptr for none (a lost line then always
+    // closes the port with its box).
+    void SetPortWatch(PortWatch* watch) { portWatch_ = watch; }
+    // Opens the port again with its settings and shows it open as the toggle's
+    // open path does (poll box unticked, poll stopped); records nothing. When
+    // the open fails its error is raised and the window is left as it was.
+    void ReopenPort();
 
     ProgramState State;
     TComPort ComPort;
@@ -144,6 +166,8 @@ private:
     // Runs a sequence that writes to the port; a write that failed because
     // the line is gone becomes the line-lost notice instead of a second box.
     void Sending(const std::function<void()>& send);
+    // The lost line's path (ComPortLineLost); polling: the poll ran when the line went.
+    void LineGone(bool polling);
     // False (and the operator told why) for text the line cannot carry.
     bool RequestSendable(const QString& text);
 
@@ -168,6 +192,8 @@ private:
     void StopPoll();
     // Raises when the port is closed (network control's sequences).
     void RemotePortOpen() const;
+    // The toggle's open path after the port has opened.
+    void ShowPortOpen();
 
     TCustomIniFile& settingsFile_;
     StatusPoll poll_{Senders(), *this};
@@ -176,4 +202,5 @@ private:
     std::function<void(const std::string&)> showScanLevel_;
     std::unique_ptr<ReceiveEcho> echo_;
     QMenu* stationMenu_ = nullptr;
+    PortWatch* portWatch_ = nullptr;
 };
