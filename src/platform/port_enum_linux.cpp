@@ -35,7 +35,39 @@ std::optional<std::vector<std::string>> EnumerateSerialPortsIn(const std::string
     return names;
 }
 
+// The devices with, after each, the stable names a folder of udev's links
+// gives it (/dev/serial/by-id/...): links whose target is one of the devices.
+// A USB adapter plugged in again may come back as another ttyUSBn; its
+// stable name finds it all the same.
+std::vector<std::string> WithStableNames(const std::vector<std::string>& devices,
+                                         const std::vector<std::string>& linkDirs)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::pair<std::string, std::string>> links;  // device, link
+    for (const std::string& dir : linkDirs) {
+        std::error_code ec;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code linkError;
+            const fs::path target = fs::read_symlink(it->path(), linkError);
+            if (!linkError)
+                links.emplace_back("/dev/" + target.filename().string(), it->path().string());
+        }
+    }
+    std::sort(links.begin(), links.end());
+    std::vector<std::string> names;
+    for (const std::string& device : devices) {
+        names.push_back(device);
+        for (const auto& [linked, link] : links)
+            if (linked == device)
+                names.push_back(link);
+    }
+    return names;
+}
+
 std::optional<std::vector<std::string>> EnumerateSerialPorts()
 {
-    return EnumerateSerialPortsIn("/sys/class/tty");
+    auto devices = EnumerateSerialPortsIn("/sys/class/tty");
+    if (!devices)
+        return std::nullopt;
+    return WithStableNames(*devices, {"/dev/serial/by-id", "/dev/serial/by-path"});
 }

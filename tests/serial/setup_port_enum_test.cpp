@@ -12,6 +12,8 @@
 // Defined beside EnumerateSerialPorts in platform/port_enum_linux.cpp, which
 // reads /sys/class/tty with it.
 std::optional<std::vector<std::string>> EnumerateSerialPortsIn(const std::string& classDir);
+std::vector<std::string> WithStableNames(const std::vector<std::string>& devices,
+                                         const std::vector<std::string>& linkDirs);
 
 namespace {
 
@@ -79,6 +81,31 @@ TEST(SetupPortEnumeration, NoSerialDevicesGiveAnEmptyListAndNoClassDirectoryNoLi
     sys.Add("tty1", false, false);
     EXPECT_EQ(EnumerateSerialPortsIn(sys.ClassDir()), std::vector<std::string>{});
     EXPECT_EQ(EnumerateSerialPortsIn(sys.ClassDir() + "/missing"), std::nullopt);
+}
+
+TEST(SetupPortEnumeration, StableNamesOfUdevComeAfterTheirDevice)
+{
+    TempDir root;
+    const fs::path byId = root.Path() / "by-id";
+    const fs::path byPath = root.Path() / "by-path";
+    fs::create_directories(byId);
+    fs::create_directories(byPath);
+    // As udev makes them: relative links to the device nodes.
+    fs::create_symlink("../../ttyUSB1", byId / "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    fs::create_symlink("../../ttyUSB1", byId / "usb-Prolific_0001-if00-port0");  // (two names, one device)
+    fs::create_symlink("../../ttyACM0", byPath / "pci-0000:00:14.0-usb-0:2:1.0");
+    fs::create_symlink("../../ttyUSB7", byId / "usb-gone-if00-port0");  // a device no longer listed
+    WriteFileBytes((byId / "not-a-link").string(), "x");
+
+    const std::string id = byId.string() + "/";
+    EXPECT_EQ(WithStableNames({"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyUSB1"}, {byId.string(), byPath.string()}),
+              (std::vector<std::string>{"/dev/ttyACM0", byPath.string() + "/pci-0000:00:14.0-usb-0:2:1.0",
+                                        "/dev/ttyS0", "/dev/ttyUSB1",
+                                        id + "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                                        id + "usb-Prolific_0001-if00-port0"}));
+    EXPECT_EQ(WithStableNames({"/dev/ttyS0"}, {(root.Path() / "missing").string()}),
+              std::vector<std::string>{"/dev/ttyS0"})
+        << "no udev links: the plain names only";
 }
 
 } // namespace
