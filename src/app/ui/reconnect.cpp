@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kLostNote = "Line lost, reconnecting...";
 
-std::string Attempts(int n) { return std::to_string(n) + (n == 1 ? " attempt" : " attempts"); }
+std::string AttemptsText(int n) { return std::to_string(n) + (n == 1 ? " attempt" : " attempts"); }
 
 } // namespace
 
@@ -177,7 +177,7 @@ void PortReconnect::TryAgain()
     schedule_.Succeeded(CurrentClock().NowMs());
     DropTimer();
     form_.Hub.PortReconnected(port_, attempt);
-    form_.Hub.SetNote(kNoteSource, "Reconnected after " + Attempts(attempt));
+    form_.Hub.SetNote(kNoteSource, "Reconnected after " + AttemptsText(attempt));
     if (resume)
         form_.CheckBox1->setChecked(true);  // the poll box's rule starts the poll
 }

@@ -38,6 +38,8 @@ public:
 
     bool Enabled() const;
     bool Retrying() const { return schedule_.Retrying(); }
+    // Attempts made since the line was lost last.
+    int Attempts() const { return schedule_.Attempts(); }
     QAction* Action() const { return action_; }
     // The retry timer; null while not retrying.
     QTimer* RetryTimer() const { return timer_; }
