@@ -1,7 +1,5 @@
 #include "records/event_log.h"
 
-#include "platform/ini_file.h"
-
 #include <cstdio>
 #include <utility>
 
@@ -50,12 +48,6 @@ std::string EventLine(const StationEvent& event)
     return line;
 }
 
-int ReadLogKeepDays(TCustomIniFile& settings)
-{
-    const std::int32_t days = settings.ReadIntValue("PassLog", "KeepDays", kDefaultLogKeepDays);
-    return days >= 0 ? days : kDefaultLogKeepDays;
-}
-
 EventLog::EventLog(StationHub& hub, std::filesystem::path dir, int keepDays, std::uintmax_t maxBytesPerDay)
     : hub_(hub),
       file_({std::move(dir), "events-", ".log", "", maxBytesPerDay}),
@@ -77,9 +69,10 @@ void EventLog::EventRecorded(const StationEvent& event)
         file_.RemoveOld(event.utcMs, keepDays_);
     }
     std::string error;
-    const bool written = file_.Append(event.utcMs, EventLine(event), error);
-    if (written == !failing_)
-        return;
-    failing_ = !written;
-    hub_.SetNote(kNoteSource, failing_ ? "Station log: " + error : std::string());
+    if (file_.Append(event.utcMs, EventLine(event), error))
+        health_.Succeeded();
+    else
+        health_.Failed(error);
+    // Its log-error event comes back here and fails too, which changes nothing.
+    health_.Tell(hub_);
 }

@@ -2,7 +2,6 @@
 // old days removed, and a folder that cannot be written said once.
 #include "records/event_log.h"
 
-#include "memory_ini_file.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -135,7 +134,7 @@ TEST_F(StationLog, AFolderThatCannotBeMadeIsSaidOnceAndWithdrawnWhenLinesGoOutAg
     EXPECT_EQ(listener.noteChanges, 1) << "said once";
     ASSERT_EQ(hub.NoteTexts().size(), 1u);
     EXPECT_EQ(hub.NewestNote().rfind("Station log: cannot create ", 0), 0u) << hub.NewestNote();
-    EXPECT_EQ(listener.events, (std::vector<std::string>{"port-opened", "port-closed", "scan-started"}))
+    EXPECT_EQ(listener.events, (std::vector<std::string>{"port-opened", "log-error", "port-closed", "scan-started"}))
         << "nothing else changes";
 
     fs::remove(Logs());
@@ -154,17 +153,6 @@ TEST_F(StationLog, AFullDayIsSaidLikeAnUnwritableFolder)
     clock.now += kDay;
     hub.Record(EventKind::ScanStarted, {});
     EXPECT_TRUE(hub.NoteTexts().empty()) << "a new day, a new file";
-}
-
-TEST(LogKeepDays, ComesFromThePassLogSectionWithItsDefault)
-{
-    const std::pair<const char*, int> cases[] = {{nullptr, 31}, {"7", 7}, {"0", 0}, {"-3", 31}, {"a week", 31}, {"", 31}};
-    for (const auto& [text, days] : cases) {
-        MemoryIniFile ini;
-        if (text)
-            ini.Set("PassLog", "KeepDays", text);
-        EXPECT_EQ(ReadLogKeepDays(ini), days) << (text ? text : "(missing)");
-    }
 }
 
 } // namespace

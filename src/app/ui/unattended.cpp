@@ -5,6 +5,7 @@
 #include "app/ui/reconnect.h"
 #include "platform/workdir.h"
 #include "records/event_log.h"
+#include "records/pass_log.h"
 #include "records/program_events.h"
 #include "serial/ui/com_setup.h"
 
@@ -31,12 +32,13 @@ struct DialogSettings {
     TFlowControl flowControl;
 };
 
+// The station log keeps its days as long as the pass log does.
 int KeepDays(TCustomIniFile& settings)
 {
     try {
-        return ReadLogKeepDays(settings);
+        return ReadPassLogSettings(settings).keepDays;
     } catch (const std::exception&) {
-        return kDefaultLogKeepDays;  // an unreadable settings file is reported where the window reads it
+        return PassLogSettings().keepDays;  // an unreadable settings file is reported where the window reads it
     }
 }
 
