@@ -152,6 +152,11 @@ public:
     // A device without modem lines (a pseudo-terminal) reports all off.
     virtual int GetCommModemStatus(std::uint32_t& status) = 0;
     virtual int PurgeComm(std::uint32_t flags) = 0;
+
+    // True when the open device says now that its other end has gone (a
+    // hang-up), whether or not the event wait has reported it yet; false
+    // where the device cannot tell.
+    virtual bool LineGone() { return false; }
 };
 
 // The serial device of the operating system the program was built for.

@@ -453,7 +453,7 @@ public:
             return EBADF;
         int queued = 0;
         if (::ioctl(fd_, FIONREAD, &queued) != 0)
-            return errno;
+            return Gone(errno) ? 0 : errno;
         inputCount = queued;
         CollectLineErrors();
         std::lock_guard lock(errorsLock_);
@@ -469,8 +469,8 @@ public:
             return EBADF;
         int lines = 0;
         if (::ioctl(fd_, TIOCMGET, &lines) != 0) {
-            if (errno == ENOTTY || errno == EINVAL)
-                return 0; // no modem lines (a pseudo-terminal): all off
+            if (errno == ENOTTY || errno == EINVAL || Gone(errno))
+                return 0; // no modem lines (a pseudo-terminal, a line gone): all off
             return errno;
         }
         if (lines & TIOCM_CTS) status |= serialos::kMsCtsOn;
@@ -495,6 +495,8 @@ public:
             return errno;
         return 0;
     }
+
+    bool LineGone() override { return fd_ >= 0 && HungUp(); }
 
 private:
     // Clears the exclusive flag and closes. The flag belongs to the terminal,
@@ -536,6 +538,13 @@ private:
         pendingErrors_ |= fresh;
         return fresh;
     }
+
+    // A terminal whose other end has gone refuses every query (EIO), also
+    // while the bytes before the hang-up are still being announced. Such a
+    // query finds nothing instead of failing: the next wait reports the loss,
+    // which a failed query in the receive handler would have hidden behind
+    // an event error.
+    bool Gone(int err) { return err == EIO && LineGone(); }
 
     static bool Raised(EventFdStop& stop)
     {

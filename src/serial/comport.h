@@ -286,6 +286,11 @@ public:
     // True once the event thread of this session has ended because the line
     // went away (set on the event thread, before OnLineLost is queued).
     bool LineLost() const { return lineLost_.load(); }
+    // True when the open port's line has gone: LineLost, or the device says
+    // so now. A write that failed on the dead line asks this before the
+    // event thread has taken the news in (it may be waiting to hand over the
+    // bytes that came before).
+    bool LineGone() { return lineLost_.load() || (handleValid_ && device_->LineGone()); }
 
 protected:
     virtual void StoreRegistry(const std::string& key);

@@ -36,6 +36,7 @@ public:
     int ClearCommError(std::uint32_t& e, std::int32_t& n) override { return fake_->ClearCommError(e, n); }
     int GetCommModemStatus(std::uint32_t& s) override { return fake_->GetCommModemStatus(s); }
     int PurgeComm(std::uint32_t flags) override { return fake_->PurgeComm(flags); }
+    bool LineGone() override { return fake_->LineGone(); }
 
 private:
     std::shared_ptr<FakeSerialDevice> fake_;
@@ -392,4 +393,10 @@ int FakeSerialDevice::PurgeComm(std::uint32_t flags)
     if (flags & serialos::kPurgeRxClear)
         input_.clear();
     return 0;
+}
+
+bool FakeSerialDevice::LineGone()
+{
+    std::lock_guard lock(mutex_);
+    return open_ && hungUp_;
 }

@@ -104,6 +104,8 @@ public:
     int ClearCommError(std::uint32_t& errors, std::int32_t& inputCount) override;
     int GetCommModemStatus(std::uint32_t& status) override;
     int PurgeComm(std::uint32_t flags) override;
+    // Open and hung up (not logged: the wait's outcome is not either).
+    bool LineGone() override;
 
 private:
     struct Failure {
