@@ -266,6 +266,38 @@ TEST_F(Reconnect, APollWriteFailingOnTheLostLineGoesStraightToReconnecting)
     EXPECT_TRUE(f.CheckBox1->isChecked());
 }
 
+class WriteBeforeTheLoss : public Reconnect, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WriteBeforeTheLoss, IsTheLossAloneNotAWriteErrorOnTop)
+{
+    const bool reconnect = GetParam();
+    Start(reconnect ? "[ComPort]\nReconnect=1\n" : "");
+    OpenPort();
+    TForm1& f = Form();
+    f.CheckBox1->click();
+    // A reply arrives during the tick's pause: the event thread waits for this
+    // thread to take it and cannot see the line go meanwhile. Then the tick's
+    // next write meets the dead line.
+    fake_->Receive(">1/BCAS_-45.2,<1.0E-9,2.0E-5,0,7.5,50,1.0E-3,]");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    fake_->HangUp();
+    fake_->FailNext("Write", EIO, -1);
+    EXPECT_FALSE(f.ComPort.LineLost()) << "the event thread has not seen it";
+    EXPECT_NO_THROW(f.Timer2Timer());
+    ProcessUntil([] { return false; }, 300);
+    EXPECT_EQ(boxes_.errors, reconnect ? std::vector<std::string>{} : std::vector<std::string>{kLostBox});
+    EXPECT_EQ(Count(events_.log, "port-lost"), 1);
+    EXPECT_EQ(R().Retrying(), reconnect);
+    if (reconnect) {
+        fake_->ClearFailures();
+        FireRetry();
+        EXPECT_TRUE(f.Timer2->isActive()) << "the poll that ran comes back";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WriteBeforeTheLoss, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? std::string("Reconnecting") : std::string("Off"); });
+
 struct PollCase {
     const char* what;
     bool pollingAtLoss;

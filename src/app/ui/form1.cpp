@@ -374,11 +374,11 @@ void TForm1::Sending(const std::function<void()>& send)
     try {
         send();
     } catch (const EComPort&) {
-        if (!ComPort.Connected() || !ComPort.LineLost())
+        if (!ComPort.Connected() || !ComPort.LineGone())
             throw;
-        // The event thread has already seen the line go; its notice, queued
-        // behind this handler, would then find the port closed and stay quiet.
-        LineGone(polling);
+        // The line has gone; the event thread's notice, queued behind this
+        // handler, will find the port closed and stay quiet.
+        HandleLostLine(polling);
     }
 }
 
@@ -431,9 +431,9 @@ void TForm1::ButtonconfigClick(int n)
 
 void TForm1::ComPortEventError(const std::string& message) { Messages().ShowError(message); }
 
-void TForm1::ComPortLineLost() { LineGone(Timer2->isActive()); }
+void TForm1::ComPortLineLost() { HandleLostLine(Timer2->isActive()); }
 
-void TForm1::LineGone(bool polling)
+void TForm1::HandleLostLine(bool polling)
 {
     const std::string port = ComPort.Port();
     Hub.PortLost(port, "device went away or hung up");

@@ -167,7 +167,7 @@ private:
     // the line is gone becomes the line-lost notice instead of a second box.
     void Sending(const std::function<void()>& send);
     // The lost line's path (ComPortLineLost); polling: the poll ran when the line went.
-    void LineGone(bool polling);
+    void HandleLostLine(bool polling);
     // False (and the operator told why) for text the line cannot carry.
     bool RequestSendable(const QString& text);
 
