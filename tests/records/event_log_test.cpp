@@ -3,6 +3,9 @@
 #include "records/event_log.h"
 
 #include "temp_dir.h"
+#if !defined(_WIN32)
+#include "../support/unprivileged.h"  // not the records tests' own helper beside this file
+#endif
 
 #include <gtest/gtest.h>
 
@@ -154,5 +157,27 @@ TEST_F(StationLog, AFullDayIsSaidLikeAnUnwritableFolder)
     hub.Record(EventKind::ScanStarted, {});
     EXPECT_TRUE(hub.NoteTexts().empty()) << "a new day, a new file";
 }
+
+#if !defined(_WIN32)
+TEST_F(StationLog, AReadOnlyFolderIsSaidOnceAndTheHubGoesOn)
+{
+    // Read-only for everyone; only the superuser would write it anyway.
+    fs::create_directories(Logs());
+    fs::permissions(Logs(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    RunUnprivileged([&] {
+        Listener listener;
+        hub.Subscribe(listener);
+        EventLog log(hub, Logs(), 31);
+        hub.PortOpened("/dev/ttyUSB0");
+        hub.PortLost("/dev/ttyUSB0", "device went away");
+        EXPECT_EQ(listener.events, (std::vector<std::string>{"port-opened", "log-error", "port-lost"}));
+        EXPECT_EQ(listener.noteChanges, 1);
+        EXPECT_NE(hub.NewestNote().find("Permission denied"), std::string::npos) << hub.NewestNote();
+        EXPECT_FALSE(fs::exists(Logs() / "events-2026-12-11.log"));
+        hub.Unsubscribe(listener);
+    });
+}
+#endif
 
 } // namespace
