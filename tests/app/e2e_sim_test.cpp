@@ -2,6 +2,7 @@
 // serial device, opened on the pseudo-terminal of the modem simulator.
 #include "app/ui/dblclick_label.h"
 #include "form_fixture.h"
+#include "sim_fixture.h"
 #include "protocol/numbers.h"
 #include "sim_process.h"
 #include "widgets/ui/iledbar.h"
@@ -34,21 +35,6 @@ struct SimCase {
 };
 
 void PrintTo(const SimCase& c, std::ostream* os) { *os << c.name; }
-
-// The program in a working directory of its own, with recorded boxes and
-// the hand-over wake-up that the real entry installs.
-class SimFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        wakeUp_.emplace();
-    }
-    TempDir dir_;
-    WorkingDirectory cwd_{dir_.Path()};
-    RecordedMessages boxes_;
-    std::optional<SyncWakeUp> wakeUp_;
-};
 
 class EndToEnd : public SimFixture, public ::testing::WithParamInterface<SimCase> {};
 

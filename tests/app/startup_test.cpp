@@ -1,7 +1,7 @@
 // The program as started: its entry runs the event loop with the three
 // windows; closing the main window writes the settings file of the working
 // directory and ends the program with exit code 0.
-#include "app/ui/app_main.h"
+#include "program_run.h"
 #include "temp_dir.h"
 
 #include <QApplication>
@@ -40,26 +40,14 @@ void LookThenClose()
             if (w->objectName() == QStringLiteral("Form1"))
                 w->close();
     });
-    // Nothing may wait for an operator: a message box is noted and closed.
-    auto* watch = new QTimer(QCoreApplication::instance());
-    QObject::connect(watch, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen.boxes.push_back(box->text().toStdString());
-            box->close();
-        }
-    });
-    watch->start(50);
+    NoteAndCloseBoxes(seen.boxes);
 }
 Q_COREAPP_STARTUP_FUNCTION(LookThenClose)
 
 TEST(Startup, ShowsTheMainWindowOnlyAndWritesTheSettingsFileAtClose)
 {
     TempDir dir;
-    const auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    char name[] = "varnetrix-reader";
-    const int code = RunVarnetrixReader(name);
-    std::filesystem::current_path(old);
+    const int code = RunProgramIn(dir.Path());
 
     EXPECT_EQ(code, 0);
     ASSERT_TRUE(seen.ran);

@@ -1,7 +1,7 @@
 // The system asks the program to end with SIGTERM (a service manager's stop,
 // a shutdown): it ends like a closed window, settings written, exit code 0,
 // and with nobody there it opens no box, not even when the close fails.
-#include "app/ui/app_main.h"
+#include "program_run.h"
 #include "temp_dir.h"
 
 #include <QApplication>
@@ -22,32 +22,15 @@ std::vector<std::string> boxes;
 void SignalSoon()
 {
     QTimer::singleShot(300, [] { std::raise(SIGTERM); });
-    auto* watch = new QTimer(QCoreApplication::instance());
-    QObject::connect(watch, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.push_back(box->text().toStdString());
-            box->close();
-        }
-    });
-    watch->start(20);
+    NoteAndCloseBoxes(boxes, 20);
 }
 Q_COREAPP_STARTUP_FUNCTION(SignalSoon)
-
-int RunIn(const std::filesystem::path& dir)
-{
-    const auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    char name[] = "varnetrix-reader";
-    const int code = RunVarnetrixReader(name);
-    std::filesystem::current_path(old);
-    return code;
-}
 
 TEST(StopSignal, EndsLikeAClosedWindowAndWritesTheSettings)
 {
     TempDir dir;
     boxes.clear();
-    EXPECT_EQ(RunIn(dir.Path()), 0);
+    EXPECT_EQ(RunProgramIn(dir.Path()), 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
     const std::string ini = ReadFileBytes(dir.File("varnetrixreader.ini"));
     EXPECT_NE(ini.find("Recall1=MetOp"), std::string::npos) << ini;
@@ -64,7 +47,7 @@ TEST(StopSignal, ASettingsFileThatCannotBeWrittenOpensNoBoxAndTheProgramStillEnd
     boxes.clear();
     // A folder where the file should be: refused whoever runs the test.
     std::filesystem::create_directory(dir.Path() / "varnetrixreader.ini");
-    EXPECT_EQ(RunIn(dir.Path()), 0);
+    EXPECT_EQ(RunProgramIn(dir.Path()), 0);
     EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 

@@ -8,6 +8,7 @@
 #include "protocol/numbers.h"
 #include "records/program_events.h"
 #include "scanner/ui/form3.h"
+#include "sim_fixture.h"
 #include "sim_process.h"
 
 #include <QCheckBox>
@@ -93,18 +94,7 @@ int Find(const std::vector<std::string>& lines, const std::string& text)
     return -1;
 }
 
-class Unplugged : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        wakeUp_.emplace();
-    }
-    TempDir dir_;
-    WorkingDirectory cwd_{dir_.Path()};
-    RecordedMessages boxes_;
-    std::optional<SyncWakeUp> wakeUp_;
-};
+class Unplugged : public SimFixture, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(Unplugged, AdapterBackThreeSecondsLater)
 {

@@ -1,7 +1,7 @@
 // The program as started keeps its station log: the start, an error shown to
 // the operator and the end, in the working directory's logs folder.
-#include "app/ui/app_main.h"
 #include "app/ui/dblclick_label.h"
+#include "program_run.h"
 #include "temp_dir.h"
 
 #include <QApplication>
@@ -45,25 +45,14 @@ void ErrThenClose()
         if (QWidget* form = MainWindow())
             form->close();
     });
-    auto* watch = new QTimer(QCoreApplication::instance());
-    QObject::connect(watch, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.push_back(box->text().toStdString());
-            box->close();
-        }
-    });
-    watch->start(50);
+    NoteAndCloseBoxes(boxes);
 }
 Q_COREAPP_STARTUP_FUNCTION(ErrThenClose)
 
 TEST(UnattendedStartup, TheStationLogHoldsTheStartTheErrorShownAndTheEnd)
 {
     TempDir dir;
-    const auto old = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    char name[] = "varnetrix-reader";
-    EXPECT_EQ(RunVarnetrixReader(name), 0);
-    std::filesystem::current_path(old);
+    EXPECT_EQ(RunProgramIn(dir.Path()), 0);
 
     EXPECT_EQ(boxes, std::vector<std::string>{"'Hz' is not a valid floating point value"});
     std::vector<std::string> lines;
