@@ -273,38 +273,29 @@ TEST_F(PassLogTest, AFullDiskIsSaidOnceAndThePollGoesOn)
 TEST_F(PassLogTest, AReadOnlyFolderIsSaidOnceThePollGoesOnAndWritingResumesWhenItIsWritable)
 {
     fs::create_directories(Logs());
-    ASSERT_TRUE(unprivileged::GiveToNobody(Logs().string()));
+    ASSERT_TRUE(GiveToUnprivilegedUser(Logs().string()));
     fs::permissions(Logs(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const std::string failures = unprivileged::Run([&]() -> std::string {
-        std::string wrong;
-        const auto check = [&wrong](bool ok, const std::string& what) {
-            if (!ok)
-                wrong += what + "; ";
-        };
+    RunUnprivileged([&] {
         {
             PassLog passes(hub, worker, {Logs(), {}, {}});
             for (int i = 0; i < 3; ++i)
                 ReplyAt(kMorning + 500 * i);
             passes.Flush();
-            check(listener.replies == 3, "the other listeners heard " + std::to_string(listener.replies) + " replies");
-            check(listener.events.size() == 1, std::to_string(listener.events.size()) + " events");
-            check(!listener.events.empty() && listener.events[0].find("Permission denied") != std::string::npos,
-                  "event: " + (listener.events.empty() ? std::string() : listener.events[0]));
-            check(hub.NoteTexts().size() == 1 && hub.NewestNote().rfind("Pass log: cannot write", 0) == 0,
-                  "note: " + hub.NewestNote());
+            EXPECT_EQ(listener.replies, 3) << "the other listeners hear every reply";
+            ASSERT_EQ(listener.events.size(), 1u);
+            EXPECT_NE(listener.events[0].find("Permission denied"), std::string::npos) << listener.events[0];
+            ASSERT_EQ(hub.NoteTexts().size(), 1u);
+            EXPECT_EQ(hub.NewestNote().rfind("Pass log: cannot write", 0), 0u) << hub.NewestNote();
 
             fs::permissions(Logs(), fs::perms::owner_write, fs::perm_options::add);
             ReplyAt(kMorning + 1500);
             passes.Flush();
-            check(hub.NoteTexts().empty(), "note after the folder became writable: " + hub.NewestNote());
+            EXPECT_TRUE(hub.NoteTexts().empty()) << hub.NewestNote();
         }
-        check(ReadFileBytes((Logs() / "pass-2026-12-11.csv").string()) ==
-                  kHeader + "2026-12-11T09:41:08.750Z,,,-45.2,<1.0E-9,2.0E-5,0,7.5,50,<1.0E-9,,UNKN\n",
-              "the file after recovery");
-        return wrong;
+        EXPECT_EQ(ReadFileBytes((Logs() / "pass-2026-12-11.csv").string()),
+                  kHeader + "2026-12-11T09:41:08.750Z,,,-45.2,<1.0E-9,2.0E-5,0,7.5,50,<1.0E-9,,UNKN\n");
     });
-    EXPECT_EQ(failures, "");
 }
 #endif
 
