@@ -19,9 +19,14 @@ class QPainter;
 // data by the chart), a label and a grid line every Increment from the first
 // multiple inside the range, a title.
 struct TChartAxis {
-    double Minimum = 0;
-    double Maximum = 1;
-    double Increment = 1;
+    TChartAxis(double minimum = 0, double maximum = 1, double increment = 1, QString title = {})
+        : Minimum(minimum), Maximum(maximum), Increment(increment), Title(std::move(title))
+    {
+    }
+
+    double Minimum;
+    double Maximum;
+    double Increment;
     QString Title;
     // For an axis whose range follows its data (a time axis): the step for
     // the range shown (none: Increment), a mark's text (none: the number),
