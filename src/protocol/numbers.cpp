@@ -25,8 +25,12 @@ struct Decimal {
 // Every finite double is a binary fraction with at most 767 significant
 // decimal digits; asked for that many, to_chars writes the value exactly.
 constexpr int kExactDigits = 767;
+// Enough to decide the rounding at the at most 18 digits kept in all but the
+// rare case where the digits after them read as an exact half (below).
+constexpr int kGuardedDigits = 41;
 
-Decimal Exact(double value)
+// The value to `significant` digits, correctly rounded from the exact value.
+Decimal Digits(double value, int significant)
 {
     Decimal d;
     d.negative = std::signbit(value);
@@ -34,7 +38,7 @@ Decimal Exact(double value)
         return d;
     char buf[kExactDigits + 16];
     auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific,
-                             kExactDigits - 1);
+                             significant - 1);
     std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf)); // "d.dddde+XX"
     std::size_t e = text.find('e');
     for (char c : text.substr(0, e))
@@ -48,6 +52,26 @@ Decimal Exact(double value)
     d.point = exponent + 1;
     while (!d.digits.empty() && d.digits.back() == '0')
         d.digits.pop_back();
+    return d;
+}
+
+// True when the digits after the first `keep` read as exactly one half.
+bool HalfAfter(const Decimal& d, int keep)
+{
+    return keep >= 0 && static_cast<int>(d.digits.size()) == keep + 1 &&
+           d.digits[static_cast<std::size_t>(keep)] == '5';
+}
+
+// The value's digits for rounding to `keep(point)` significant digits. The
+// guarded digits differ from the exact value by less than half a unit of
+// their last digit, so unless they read as an exact half after the kept
+// digits, they fall on the same side of the half as the value does.
+template <typename Keep>
+Decimal ForRounding(double value, Keep keep)
+{
+    Decimal d = Digits(value, kGuardedDigits);
+    if (HalfAfter(d, keep(d.point)))
+        d = Digits(value, kExactDigits);
     return d;
 }
 
@@ -118,9 +142,10 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
         return NonFinite(value);
     precision = std::clamp(precision, 1, 18);
     digits = std::clamp(digits, 0, 18);
-    Decimal d = Exact(value);
+    auto keep = [&](int point) { return format == ffFixed ? std::min(precision, point + digits) : precision; };
+    Decimal d = ForRounding(value, keep);
     if (format == ffFixed) {
-        RoundTo(d, std::min(precision, d.point + digits));
+        RoundTo(d, keep(d.point));
         if (d.digits.empty())
             d.negative = false; // a value that rounds to zero is written "0.000000"
         if (d.digits.empty() || d.point <= precision) {
@@ -139,7 +164,7 @@ std::string FloatToStrF(double value, TFloatFormat format, int precision, int di
         // More integer digits than the precision holds: scientific, as the toolkit does.
         return Scientific(d);
     }
-    RoundTo(d, precision);
+    RoundTo(d, keep(d.point));
     if (d.digits.empty())
         return "0";
     if (format == ffExponent || d.point > precision || d.point < -4)
