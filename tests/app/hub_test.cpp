@@ -1,6 +1,7 @@
 // What the main window reports to the station hub while the operator works
 // it, and how the hub's notes reach the status bar's free panels.
 #include "form_fixture.h"
+#include "scanner/ui/form3.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -130,6 +131,27 @@ TEST_F(HubTest, TheAdditionsMenuComesAfterTheMenuBarsOwnEntriesAndOnlyOnce)
     EXPECT_EQ(entries[1], f.Options1);
     EXPECT_EQ(entries[2], f.About1);
     EXPECT_EQ(entries[3]->text(), "Station");
+}
+
+TEST_F(HubTest, ClosingTheWindowStopsThePollAndTheScanSoNoTickMeetsTheClosedPort)
+{
+    TForm1& f = MakeForm();
+    TForm3 scanner(f.State, f.PortRequests);
+    f.SetOtherWindows(nullptr, &scanner);
+    OpenPort();
+    f.CheckBox1->setChecked(true);
+    ASSERT_TRUE(f.Timer2->isActive());
+    scanner.show();
+    scanner.Button1Click();
+    ASSERT_TRUE(scanner.Timer1()->isActive());
+
+    f.close();
+    ProcessUntil([] { return false; }, 700);  // several poll and scan periods
+    EXPECT_TRUE(boxes_.errors.empty()) << boxes_.errors.front();
+    EXPECT_TRUE(boxes_.messages.empty()) << boxes_.messages.front();
+    EXPECT_FALSE(f.Timer2->isActive());
+    EXPECT_FALSE(scanner.Timer1()->isActive());
+    f.SetOtherWindows(nullptr, nullptr);
 }
 
 } // namespace

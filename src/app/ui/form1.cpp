@@ -230,11 +230,19 @@ void TForm1::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
+    EndProgram();
+}
+
+void TForm1::EndProgram()
+{
     // Closing the main window ends the program; the other windows go with it.
+    // The port is closed by now: the poll and a running scan stop first, so no
+    // tick that comes before the event loop ends meets the closed port.
+    StopPoll();
     if (options_)
         options_->hide();
     if (scanner_)
-        scanner_->hide();
+        scanner_->close();  // the scanner's own close stops its tick
     QCoreApplication::quit();
 }
 
@@ -246,12 +254,8 @@ void TForm1::EndAtSystemsRequest()
         Hub.Record(EventKind::Error, e.what());
         std::fprintf(stderr, "varnetrix-reader: %s\n", e.what());
     }
-    if (options_)
-        options_->hide();
-    if (scanner_)
-        scanner_->hide();
     hide();
-    QCoreApplication::quit();
+    EndProgram();
 }
 
 // --- the main window's own handlers ------------------------------------------

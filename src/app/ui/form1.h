@@ -190,6 +190,7 @@ private:
     // StationListener: the free status-bar panels show the hub's notes.
     void NotesChanged() override;
     void StopPoll();
+    void EndProgram();
     // Raises when the port is closed (network control's sequences).
     void RemotePortOpen() const;
     // The toggle's open path after the port has opened.
