@@ -60,6 +60,38 @@ std::string ScanArchiveName(std::int64_t startUtcMs)
            t.substr(17, 2) + "Z.csv";
 }
 
+int RemoveOldScans(const fs::path& dir, std::int64_t nowUtcMs, int keepDays)
+{
+    const std::int64_t today = DaysSinceEpoch(UtcDateOf(nowUtcMs));
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        // scan-YYYYMMDD-HHMMSSZ.csv or scan-YYYYMMDD-HHMMSSZ-N.csv
+        const std::string name = it->path().filename().string();
+        constexpr std::size_t kStem = 21;  // "scan-20261211-094107Z"
+        if (name.size() < kStem + 4 || name.compare(0, 5, "scan-") != 0 || name[13] != '-' || name[20] != 'Z' ||
+            name.compare(name.size() - 4, 4, ".csv") != 0)
+            continue;
+        bool digits = true;
+        for (std::size_t i : {5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 14u, 15u, 16u, 17u, 18u, 19u})
+            digits = digits && name[i] >= '0' && name[i] <= '9';
+        const std::string rest = name.substr(kStem, name.size() - kStem - 4);
+        bool suffix = rest.empty() || (rest.size() > 1 && rest[0] == '-');
+        for (std::size_t i = 1; suffix && i < rest.size(); ++i)
+            suffix = rest[i] >= '0' && rest[i] <= '9';
+        if (!digits || !suffix || !it->is_regular_file(ec))
+            continue;
+        const UtcDate date{std::stoi(name.substr(5, 4)), static_cast<unsigned>(std::stoi(name.substr(9, 2))),
+                           static_cast<unsigned>(std::stoi(name.substr(11, 2)))};
+        if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31)
+            continue;
+        std::error_code rm;
+        if (today - DaysSinceEpoch(date) > keepDays && fs::remove(it->path(), rm))
+            ++removed;
+    }
+    return removed;
+}
+
 bool WriteWholeFile(const fs::path& path, const std::string& text, std::string& error)
 {
     errno = 0;
@@ -114,9 +146,12 @@ bool WriteNewFile(const fs::path& dir, const std::string& name, const std::strin
     return false;
 }
 
-ScanArchive::ScanArchive(StationHub& hub, FileWorker& worker, fs::path dir, std::function<void()> wake)
+ScanArchive::ScanArchive(StationHub& hub, FileWorker& worker, fs::path dir, std::function<void()> wake,
+                         int keepDays)
     : hub_(hub), worker_(worker), dir_(std::move(dir)), health_("scanarchive", "Scan archive", std::move(wake))
 {
+    if (keepDays >= 0)
+        worker_.Post([dir = dir_, now = hub_.Clock().NowUtcMs(), keepDays] { RemoveOldScans(dir, now, keepDays); });
 }
 
 ScanArchive::~ScanArchive() { worker_.Flush(); }

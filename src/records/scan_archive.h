@@ -29,6 +29,11 @@ std::vector<ScanPoint> PointsShown(const TChartSeries& series, const std::vector
 // "scan-20261211-094107Z.csv" for a scan started at 2026-12-11T09:41:07Z.
 std::string ScanArchiveName(std::int64_t startUtcMs);
 
+// Removes the archive's files (ScanArchiveName, with or without a "-N"
+// suffix) whose UTC day lies more than keepDays days before nowUtcMs's day;
+// other files are left alone. Returns how many went.
+int RemoveOldScans(const std::filesystem::path& dir, std::int64_t nowUtcMs, int keepDays);
+
 // Writes text as a new file dir/name, never replacing one: when the name is
 // taken, "-2", "-3", ... go before the extension. The text goes to a
 // temporary file first and is renamed into place whole, so a crash leaves
@@ -47,7 +52,10 @@ bool WriteWholeFile(const std::filesystem::path& path, const std::string& text, 
 class ScanArchive final : public ScanListener {
 public:
     // wake: as for PassLog; it must get TellHealth called on the window's thread.
-    ScanArchive(StationHub& hub, FileWorker& worker, std::filesystem::path dir, std::function<void()> wake = {});
+    // keepDays: archived scans older than that are removed at start (the
+    // pass log's KeepDays; negative keeps them all).
+    ScanArchive(StationHub& hub, FileWorker& worker, std::filesystem::path dir, std::function<void()> wake = {},
+                int keepDays = -1);
     ~ScanArchive() override;  // waits for its files to be written
     ScanArchive(const ScanArchive&) = delete;
     ScanArchive& operator=(const ScanArchive&) = delete;

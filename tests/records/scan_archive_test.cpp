@@ -85,6 +85,23 @@ TEST(WriteNewFile, NeverReplacesAFileAndLeavesNoTemporaryBehind)
     EXPECT_NE(error.find("blocked"), std::string::npos) << error;
 }
 
+TEST(RemoveOldScans, TakesOnlyArchivedScansOlderThanKeepDays)
+{
+    TempDir dir;
+    const char* names[] = {"scan-20261109-235959Z.csv", "scan-20261109-120000Z-2.csv", "scan-20261110-000000Z.csv",
+                           "scan-20261211-094107Z.csv", "scan-20261109-120000Z-x.csv", "scan-20261109-120000.csv",
+                           "pass-2026-11-01.csv", "scan-20261309-120000Z.csv"};
+    for (const char* n : names)
+        WriteFileBytes(dir.File(n), "x");
+    // 2026-12-11 keeping 31 days: the two scans of 2026-11-09 go, 2026-11-10 stays.
+    EXPECT_EQ(RemoveOldScans(dir.Path(), kMorning, 31), 2);
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"pass-2026-11-01.csv", "scan-20261109-120000.csv", "scan-20261109-120000Z-x.csv",
+                                        "scan-20261110-000000Z.csv", "scan-20261211-094107Z.csv",
+                                        "scan-20261309-120000Z.csv"}));
+    EXPECT_EQ(RemoveOldScans(dir.Path() / "missing", kMorning, 31), 0);
+}
+
 // The archive driven as the scan controller drives its listeners.
 class ScanArchiveTest : public ::testing::Test {
 protected:
