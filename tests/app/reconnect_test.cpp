@@ -25,6 +25,13 @@
 
 namespace {
 
+// The system's codes for a device that is not there and one another program holds.
+#ifdef _WIN32
+constexpr int kMissing = 2, kBusy = 5;  // file not found, access denied
+#else
+constexpr int kMissing = ENOENT, kBusy = EBUSY;
+#endif
+
 const std::string kLostBox =
     "The serial line on COM1 was lost (the device went away or hung up). The port has been closed.";
 
@@ -201,10 +208,10 @@ TEST_F(Reconnect, ALostLineIsOpenedAgainWithGrowingWaitsAndThePollComesBack)
     EXPECT_EQ(Latin1(f.StatusPanel[2]->toolTip()), "Line lost, reconnecting...");
     EXPECT_EQ(RetryTimers(), 1);
 
-    fake_->FailNext("Open", ENOENT);
+    fake_->FailNext("Open", kMissing);
     EXPECT_EQ(FireRetry(), 1000);
     EXPECT_EQ(f.Hub.NewestNote(), "Line lost, reconnecting... (attempt 1: device missing; next in 2 s)");
-    fake_->FailNext("Open", EBUSY);
+    fake_->FailNext("Open", kBusy);
     EXPECT_EQ(FireRetry(), 2000);
     EXPECT_EQ(f.Hub.NewestNote(), "Line lost, reconnecting... (attempt 2: device busy; next in 4 s)");
     EXPECT_EQ(R().RetryTimer()->interval(), 4000);
@@ -347,7 +354,7 @@ TEST_P(EndsAtOnce, TheRetryingAndItsTimer)
     SetPortEnumerator([] { return std::vector<std::string>{"COM1", "COM2"}; });
     Start("[ComPort]\nReconnect=1\n");
     OpenThenLose(true);
-    fake_->FailNext("Open", ENOENT);
+    fake_->FailNext("Open", kMissing);
     FireRetry();
     ASSERT_TRUE(R().Retrying());
     const int opens = Count(fake_->Calls(), "Open ");

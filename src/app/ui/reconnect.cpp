@@ -25,16 +25,28 @@ std::string AttemptsText(int n) { return std::to_string(n) + (n == 1 ? " attempt
 
 std::string OpenFailureText(const std::exception& error)
 {
-    if (const auto* com = dynamic_cast<const EComPort*>(&error); com && com->SystemError() > 0) {
-        const std::error_condition c = std::system_category().default_error_condition(com->SystemError());
-        if (c == std::errc::no_such_file_or_directory || c == std::errc::no_such_device ||
-            c == std::errc::no_such_device_or_address)
-            return "device missing";
-        if (c == std::errc::device_or_resource_busy)
-            return "device busy";
-        if (c == std::errc::permission_denied || c == std::errc::operation_not_permitted)
-            return "no permission";
-    }
+    const auto* com = dynamic_cast<const EComPort*>(&error);
+    if (!com || com->SystemError() <= 0)
+        return error.what();
+    const int code = com->SystemError();
+#ifdef _WIN32
+    // The system's error codes: a port that is not there, or one another
+    // program holds (Windows refuses a second open with "access denied").
+    constexpr int kFileNotFound = 2, kPathNotFound = 3, kAccessDenied = 5, kSharingViolation = 32;
+    if (code == kFileNotFound || code == kPathNotFound)
+        return "device missing";
+    if (code == kAccessDenied || code == kSharingViolation)
+        return "device busy";
+#else
+    const std::error_condition c = std::generic_category().default_error_condition(code);
+    if (c == std::errc::no_such_file_or_directory || c == std::errc::no_such_device ||
+        c == std::errc::no_such_device_or_address)
+        return "device missing";
+    if (c == std::errc::device_or_resource_busy)
+        return "device busy";
+    if (c == std::errc::permission_denied || c == std::errc::operation_not_permitted)
+        return "no permission";
+#endif
     return error.what();
 }
 
