@@ -61,7 +61,7 @@ TEST_F(HubTest, OperatorSequencesAndRepliesReachTheHub)
     EXPECT_EQ(s.requests, fake_->writes().size());
     EXPECT_TRUE(s.pollRunning) << "the correction ticks the poll again";
     EXPECT_EQ(events_.log, (std::vector<std::string>{"port-opened COM1", "channel FY3A by the operator",
-                                                     "recall 2 (FY3A)",
+                                                     "recall 2 (FY3A) by the operator",
                                                      "offset-correction 150.99988 MHz (offset +120 Hz)"}));
 
     f.SpeedButton1->click();

@@ -429,7 +429,8 @@ void TForm1::ComboBox1Change()
 void TForm1::ButtonconfigClick(int n)
 {
     if (ComPort.Connected() && n >= 1 && n <= 5)
-        Hub.Record(EventKind::Recall, std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ")");
+        Hub.Record(EventKind::Recall,
+                   std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ") by the operator");
     Sending([this, n] { Recall(Senders(), n); });
 }
 
