@@ -46,10 +46,11 @@ int RunVarnetrixReader(char* programName)
         Form1.SetOtherWindows(&Form2, &Form3);
         Form1.SetScanLevelDisplay([&Form3](const std::string& text) { Form3.ShowScanLevel(text); });
         ScanEventsToHub scanEvents(Form3.Controller(), Form1.Hub);
+        // Before the other links: the station log hears them start and end.
+        Unattended unattended(Form1, Form3.Controller(), SettingsFile, programEvents);
         MetricsLink metrics(Form1, SettingsFile);
         RecordsLink records(Form1, Form3, SettingsFile);
         RemoteLink remote(Form1, Form3.Controller(), SettingsFile);
-        Unattended unattended(Form1, Form3.Controller(), SettingsFile, programEvents);
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();
