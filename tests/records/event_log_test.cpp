@@ -4,7 +4,7 @@
 
 #include "temp_dir.h"
 #if !defined(_WIN32)
-#include "../support/unprivileged.h"  // not the records tests' own helper beside this file
+#include "unprivileged.h"
 #endif
 
 #include <gtest/gtest.h>
