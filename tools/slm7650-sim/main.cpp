@@ -145,10 +145,11 @@ int main(int argc, char** argv)
                                std::chrono::duration<double>(options->unplugAfterS));
     sim::Link::End end = link.Serve(stopPipe[0], unplugAt);
     if (end == sim::Link::End::Until) {
-        // Pulled out: the line goes, and with it the stable name udev gave it.
+        // Pulled out: the line goes, and with it the stable name udev gave it
+        // (gone first, so that whoever sees the hang-up finds no link either).
         std::fprintf(stderr, "slm7650-sim: unplugged %s\n", link.Path().c_str());
-        link.Close();
         RemoveLink(options->link, link.Path());
+        link.Close();
         if (!SleepUnlessStopped(stopPipe[0], options->unplugForS))
             return 0;
         if (!link.Open(error) || !Announce(*options, link.Path(), error)) {
