@@ -396,7 +396,7 @@ TEST_F(RemoteForm, TheStationMenuSwitchesItAndWritesEnabledOnlyThen)
     action->trigger();
     EXPECT_TRUE(action->isChecked());
     ASSERT_NE(link_->Server(), nullptr);
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=1\n");
+    EXPECT_EQ(ReadSettingsLines(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=1\n");
     auto client = Client();
     EXPECT_EQ(client->Ask("v"), "VFOA\n");
 
@@ -405,7 +405,7 @@ TEST_F(RemoteForm, TheStationMenuSwitchesItAndWritesEnabledOnlyThen)
     EXPECT_EQ(link_->Server(), nullptr);
     EXPECT_TRUE(client->WaitClosed());
     EXPECT_TRUE(Form().Hub.IndicatorOf(Indicator::Remote).shortText.empty());
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=0\n");
+    EXPECT_EQ(ReadSettingsLines(SettingsPath()), "[Remote]\nPort=" + std::to_string(port_) + "\nEnabled=0\n");
     RigClient refused(port_);
     EXPECT_FALSE(refused.WaitConnected());
     EXPECT_TRUE(boxes_.errors.empty());

@@ -201,8 +201,9 @@ TEST_F(Server, ALineOverTheBoundClosesThatClientAloneAndItsEarlierCommandsStillR
         // Wine never tells a client that is still sending that the server
         // reset its connection (Windows and Linux do); the server's side is
         // checked all the same.
-        if (!(c.stillSending && UnderWine()))
+        if (!(c.stillSending && UnderWine())) {
             EXPECT_TRUE(bad->WaitClosed()) << c.name;
+        }
         ProcessUntil([&] { return observer.Count("disconnected " + name) == 1; });
         EXPECT_EQ(observer.log.back(), "disconnected " + name + " (a line longer than 1024 bytes)") << c.name;
         EXPECT_EQ(good->Ask("e"), "0\n") << c.name << ": the others are served";

@@ -53,6 +53,19 @@ inline std::string ReadFileBytes(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A settings file's lines as LF-ended text: Windows' own profile functions
+// end every line they write with CRLF, ours keep the file's line ends.
+inline std::string ReadSettingsLines(const std::string& path)
+{
+    std::string text = ReadFileBytes(path);
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lines += text[i];
+    return lines;
+}
+
 inline void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
