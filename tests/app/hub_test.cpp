@@ -154,4 +154,18 @@ TEST_F(HubTest, ClosingTheWindowStopsThePollAndTheScanSoNoTickMeetsTheClosedPort
     f.SetOtherWindows(nullptr, nullptr);
 }
 
+TEST_F(HubTest, StationMenuEntriesGoInTheirGroupsWithUnnamedOnesLast)
+{
+    TForm1& f = MakeForm();
+    QMenu* menu = f.StationMenu();
+    for (const char* name : {"Metrics", "Unknown", "Plot", "Reconnect"})
+        menu->addAction(QString::fromLatin1(name))->setObjectName(QString::fromLatin1(name));
+    f.ArrangeStationMenu({{"Plot", "Missing"}, {"Reconnect"}, {"Nothing"}, {"Metrics"}});
+    f.ArrangeStationMenu({{"Plot", "Missing"}, {"Reconnect"}, {"Nothing"}, {"Metrics"}});  // again: the same
+    QStringList seen;
+    for (QAction* a : menu->actions())
+        seen << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    EXPECT_EQ(seen.join(' ').toStdString(), "Plot - Reconnect - Metrics - Unknown");
+}
+
 } // namespace

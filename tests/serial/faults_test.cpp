@@ -226,7 +226,10 @@ TEST(LineFaults, RepliesArrivingOneByteAtATimeFillEveryField)
     EXPECT_FALSE(bytewise.state.ScanLevelRequested) << "the DF reply was acted on";
     EXPECT_EQ(plain.display.calls[7], "Label8=+1500");
     EXPECT_EQ(plain.display.calls[8], "StaticText9=FAULT");
-    EXPECT_GT(bytewise.events, 20) << "the replies really came in pieces";
+    // More events than replies: the replies really came in pieces. (How many
+    // depends on how busy the machine is: pieces a millisecond apart merge
+    // while the event thread waits its turn.)
+    EXPECT_GT(bytewise.events, 4) << "the replies really came in pieces";
 }
 
 TEST(LineFaults, MegabyteOfStrayBytesKeepsRxLineBoundedAndTheNextReplyIsRead)

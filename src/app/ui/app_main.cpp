@@ -51,6 +51,7 @@ int RunVarnetrixReader(char* programName)
         MetricsLink metrics(Form1, SettingsFile);
         RecordsLink records(Form1, Form3, SettingsFile);
         RemoteLink remote(Form1, Form3.Controller(), SettingsFile);
+        Form1.ArrangeStationMenu({{"PassPlot1", "PassLog1"}, {"ReconnectOnLineLoss"}, {"RemoteControl1", "ServeMetrics1"}});
         StopSignals stop([&Form1](int) { Form1.EndAtSystemsRequest(); });
         Form1.show();
         QApplication::exec();

@@ -150,6 +150,39 @@ QMenu* TForm1::StationMenu()
     return stationMenu_;
 }
 
+void TForm1::ArrangeStationMenu(const std::vector<std::vector<QString>>& groups)
+{
+    QMenu* menu = StationMenu();
+    QList<QAction*> rest;
+    for (QAction* a : menu->actions()) {
+        menu->removeAction(a);
+        if (a->isSeparator())
+            a->deleteLater();
+        else
+            rest << a;
+    }
+    bool first = true;
+    for (const std::vector<QString>& group : groups) {
+        bool any = false;
+        for (const QString& name : group) {
+            for (QAction* a : rest) {
+                if (a->objectName() != name)
+                    continue;
+                if (!any && !first)
+                    menu->addSeparator();
+                menu->addAction(a);
+                rest.removeOne(a);
+                any = true;
+                break;
+            }
+        }
+        first = first && !any;
+    }
+    if (!rest.isEmpty() && !first)
+        menu->addSeparator();
+    menu->addActions(rest);
+}
+
 void TForm1::FindControls()
 {
     // The controls of the layout table, by class.

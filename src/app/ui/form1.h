@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -73,6 +74,9 @@ public:
     // The menu of the additions ("Station"), after the menu bar's own
     // entries; made at the first call, so a build without additions shows none.
     QMenu* StationMenu();
+    // Puts the Station menu's entries in groups, in the order given by their
+    // object names, a separator between groups; entries not named follow.
+    void ArrangeStationMenu(const std::vector<std::vector<QString>>& groups);
     // Where the parser's scan level goes (the scanner window's Label1).
     void SetScanLevelDisplay(std::function<void(const std::string&)> show);
     // The watch over the port; nullptr for none (a lost line then always
