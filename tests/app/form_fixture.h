@@ -14,8 +14,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -26,22 +24,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-
-// Runs the event loop until done() holds or timeoutMs of real time passed.
-// The loop sleeps between events; a 5 ms timer wakes it to look at done().
-inline bool ProcessUntil(const std::function<bool()>& done, int timeoutMs = 5000)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer wake;
-    wake.start(5);
-    while (!done()) {
-        if (elapsed.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // Makes a directory the working directory for its lifetime.
 class WorkingDirectory {

@@ -7,11 +7,9 @@
 #endif
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,20 +21,6 @@
 VR_QT_TEST_ENVIRONMENT();
 
 namespace {
-
-bool Spin(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer wake;
-    wake.start(5);
-    while (!done()) {
-        if (elapsed.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 // One client connection: sends its pieces, collects the answer until the
 // server closes.
@@ -54,7 +38,7 @@ public:
                 reset_ = true;
         });
         socket_.connectToHost(QHostAddress::LocalHost, port);
-        Spin([this] { return socket_.state() == QAbstractSocket::ConnectedState || refused_ || reset_; }, 3000);
+        ProcessUntil([this] { return socket_.state() == QAbstractSocket::ConnectedState || refused_ || reset_; }, 3000);
     }
     void Send(const std::string& bytes)
     {
@@ -64,7 +48,7 @@ public:
     // True when the server closed the connection within timeoutMs.
     bool WaitClosed(int timeoutMs)
     {
-        return Spin([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
+        return ProcessUntil([this] { return socket_.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
     }
     bool Connected() const { return socket_.state() == QAbstractSocket::ConnectedState; }
     const std::string& Reply() const { return reply_; }
@@ -108,7 +92,7 @@ protected:
     // Nothing left open: no connection, no timer.
     void ExpectIdle()
     {
-        EXPECT_TRUE(Spin([this] { return server_->OpenConnections() == 0; }, 3000));
+        EXPECT_TRUE(ProcessUntil([this] { return server_->OpenConnections() == 0; }, 3000));
         EXPECT_EQ(server_->RunningTimers(), 0);
     }
 
@@ -132,7 +116,7 @@ TEST_F(Server, ARequestInSlowPiecesWithinTheDeadlineIsServed)
     Client c(port_);
     for (const char* piece : {"GET /met", "rics HTTP/1.0\r", "\n\r\n"}) {
         c.Send(piece);
-        Spin([] { return false; }, 100);
+        ProcessUntil([] { return false; }, 100);
     }
     ASSERT_TRUE(c.WaitClosed(3000));
     EXPECT_EQ(c.StatusLine(), "HTTP/1.1 200 OK");
@@ -205,7 +189,7 @@ TEST_F(Server, ManyConnectionsAtOnceAreToldToComeBackAndTheSlotsFreeAgain)
     std::vector<std::unique_ptr<Client>> idle;
     for (int i = 0; i < 2; ++i)
         idle.push_back(std::make_unique<Client>(port_));
-    ASSERT_TRUE(Spin([this] { return server_->OpenConnections() == 2; }, 3000));
+    ASSERT_TRUE(ProcessUntil([this] { return server_->OpenConnections() == 2; }, 3000));
     EXPECT_EQ(server_->RunningTimers(), 2);
 
     std::vector<std::unique_ptr<Client>> more;
@@ -230,7 +214,7 @@ TEST_F(Server, AClientThatLeavesEarlyFreesItsSlot)
     {
         Client c(port_);
         c.Send("GET /met");
-        ASSERT_TRUE(Spin([this] { return server_->OpenConnections() == 1; }, 3000));
+        ASSERT_TRUE(ProcessUntil([this] { return server_->OpenConnections() == 1; }, 3000));
         c.Drop();
     }
     ExpectIdle();
@@ -241,7 +225,7 @@ TEST_F(Server, AClientThatLeavesEarlyFreesItsSlot)
 TEST_F(Server, CloseDropsOpenConnectionsAndStopsListening)
 {
     Client c(port_);
-    ASSERT_TRUE(Spin([this] { return server_->OpenConnections() == 1; }, 3000));
+    ASSERT_TRUE(ProcessUntil([this] { return server_->OpenConnections() == 1; }, 3000));
     server_->Close();
     EXPECT_FALSE(server_->Listening());
     EXPECT_EQ(server_->OpenConnections(), 0);

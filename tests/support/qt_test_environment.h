@@ -1,7 +1,11 @@
 #pragma once
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 // One QApplication for a test program, created before its first test and
 // destroyed after the last one, before the exit handlers run: the leak
@@ -50,3 +54,19 @@ inline QApplication& TestApp()
 #define VR_QT_TEST_ENVIRONMENT()                                                                 \
     [[maybe_unused]] ::testing::Environment* const vrQtTestEnvironment =                        \
         ::testing::AddGlobalTestEnvironment(new QtTestEnvironment)
+
+// Runs the event loop until done() holds or timeoutMs of real time passed.
+// The loop sleeps between events; a 5 ms timer wakes it to look at done().
+inline bool ProcessUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer wake;
+    wake.start(5);
+    while (!done()) {
+        if (elapsed.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
