@@ -3,6 +3,7 @@
 #include "records/pass_log.h"
 
 #include "memory_ini_file.h"
+#include "parsed_replies.h"
 #include "temp_dir.h"
 #ifndef _WIN32
 #include "unprivileged.h"
@@ -43,23 +44,6 @@ public:
     std::vector<std::string> events;
 };
 
-ParsedReply Bcas(std::array<std::string, 7> fields)
-{
-    ParsedReply r;
-    r.kind = ReplyKind::Bcas;
-    r.fields = std::move(fields);
-    return r;
-}
-
-ParsedReply Csv(std::string offset, std::string lock)
-{
-    ParsedReply r;
-    r.kind = ReplyKind::Csv;
-    r.offset = std::move(offset);
-    r.lockText = std::move(lock);
-    return r;
-}
-
 const std::array<std::string, 7> kFields = {"-45.2", "<1.0E-9", "2.0E-5", "0", "7.5", "50", "<1.0E-9"};
 
 // A hub on a fixed clock with the poll running, and a pass log in a fresh folder.
@@ -82,7 +66,7 @@ protected:
     void ReplyAt(std::int64_t utcMs, const std::array<std::string, 7>& fields = kFields)
     {
         clock.now = utcMs;
-        hub.Replied(Bcas(fields));
+        hub.Replied(BcasReply(fields));
     }
 
     TempDir dir;
@@ -99,10 +83,10 @@ TEST_F(PassLogTest, HeaderThenARowPerReplyWithTheLastChannelFrequencyOffsetAndLo
     ReplyAt(kMorning);  // before any channel, DF or CSV reply
     hub.ChannelChosen(1, "Metop-A", Origin::Operator);
     hub.RequestWritten("<1/DF_147.800000");
-    hub.Replied(Csv("+1500", "FLT"));
+    hub.Replied(CsvReply("+1500", "FLT"));
     ReplyAt(kMorning + 500, {"-41.0", "3.5E-4", "<1.0E-9", "0", "9.1", "48", "0.0E+0"});
     hub.RequestWritten("<1/DF_147.798500");  // the offset correction's DF
-    hub.Replied(Csv("-2", "OK"));
+    hub.Replied(CsvReply("-2", "OK"));
     ReplyAt(kMorning + 1000);
     passes.Flush();
 
@@ -119,7 +103,7 @@ TEST_F(PassLogTest, FieldsWithQuotesCommasOrLineEndsAreQuoted)
     PassLog& passes = Make();
     hub.ChannelChosen(0, "FY3,\"B\"", Origin::Remote, "sched");
     hub.RequestWritten("<1/DF_abc");  // typed by hand: no number, no frequency
-    hub.Replied(Csv("+1\r\n2", "OK"));
+    hub.Replied(CsvReply("+1\r\n2", "OK"));
     ReplyAt(kMorning, {"-4\"5", "", "a,b", "0", "7.5", "50", "1"});
     passes.Flush();
     EXPECT_EQ(Read("pass-2026-12-11.csv"),

@@ -7,6 +7,7 @@
 #include "widgets/ui/chart.h"
 
 #include "mouse_events.h"
+#include "parsed_replies.h"
 #include "qt_test_environment.h"
 #include "temp_dir.h"
 
@@ -38,19 +39,7 @@ public:
 
 ParsedReply Bcas(const std::string& level, const std::string& ebno)
 {
-    ParsedReply r;
-    r.kind = ReplyKind::Bcas;
-    r.fields = {level, "1.0E-5", "<1.0E-9", "0", ebno, "50", "0.0E+0"};
-    return r;
-}
-
-ParsedReply Csv(const std::string& offset, const std::string& lock)
-{
-    ParsedReply r;
-    r.kind = ReplyKind::Csv;
-    r.offset = offset;
-    r.lockText = lock;
-    return r;
+    return BcasReply({level, "1.0E-5", "<1.0E-9", "0", ebno, "50", "0.0E+0"});
 }
 
 bool WaitFor(const std::function<bool()>& done)
@@ -84,7 +73,7 @@ protected:
     void Reply(std::int64_t at, bool locked)
     {
         clock.now = at;
-        hub.Replied(Csv(std::to_string(100 + at / 2'000 % 7), locked ? "OK" : "FLT"));
+        hub.Replied(CsvReply(std::to_string(100 + at / 2'000 % 7), locked ? "OK" : "FLT"));
         hub.Replied(Bcas("-" + std::to_string(40 + at / 2'000 % 11) + ".5", locked ? "9.5" : "0.0"));
     }
     TPassPlot& Open()

@@ -1,6 +1,8 @@
 #include "station/station_hub.h"
 #include "station/utc_clock.h"
 
+#include "parsed_replies.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -71,19 +73,7 @@ protected:
 
 ParsedReply Bcas(std::string level)
 {
-    ParsedReply r;
-    r.kind = ReplyKind::Bcas;
-    r.fields = {level, "<1.0E-9", "2.0E-5", "0", "7.5", "50", "1.0E-3"};
-    return r;
-}
-
-ParsedReply Csv(std::string offset, std::string lock)
-{
-    ParsedReply r;
-    r.kind = ReplyKind::Csv;
-    r.offset = std::move(offset);
-    r.lockText = std::move(lock);
-    return r;
+    return BcasReply({std::move(level), "<1.0E-9", "2.0E-5", "0", "7.5", "50", "1.0E-3"});
 }
 
 TEST_F(Hub, TunedFrequencyFollowsEveryDfRequestWhoeverSentIt)
@@ -126,7 +116,7 @@ TEST_F(Hub, LockChangesOnlyWithTheTwoLockTexts)
     const Step steps[] = {{"OK", "OK"}, {"", "OK"}, {"FLT", "FAULT"}, {"ok", "FAULT"}, {"OK", "OK"}};
     for (const Step& s : steps) {
         ++clock.now;
-        hub.Replied(Csv("+120", s.text));
+        hub.Replied(CsvReply("+120", s.text));
         EXPECT_EQ(LockStateText(hub.Status().lock), s.shown) << s.text;
         EXPECT_EQ(hub.Status().offsetUtcMs, clock.now) << "every CSV reply is stamped";
     }
