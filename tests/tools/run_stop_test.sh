@@ -38,9 +38,15 @@ for signal in TERM INT; do
   # Without a display, so that the script starts its own Xvfb. Job control
   # on, so that the script is started as from a terminal: a shell without it
   # starts background commands with SIGINT ignored.
+  # The SIGINT run names its folders relative to where it is started.
+  if [ "$signal" = INT ]; then
+    built_arg=$(realpath --relative-to="$work" "$built") dir_arg=run-$signal
+  else
+    built_arg=$built dir_arg=$work/run-$signal
+  fi
   set -m
-  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= VR_RUN_BUILT="$built" VR_RUN_DIR="$work/run-$signal" \
-    "$repo/scripts/run" >"$work/out-$signal" 2>&1 &
+  (cd "$work" && exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= VR_RUN_BUILT="$built_arg" \
+    VR_RUN_DIR="$dir_arg" "$repo/scripts/run") >"$work/out-$signal" 2>&1 &
   script_pid=$!
   set +m
 
@@ -75,6 +81,7 @@ for signal in TERM INT; do
       fail "$(basename "$(exe_of "$pid")") (pid $pid) still runs after SIG$signal"
     fi
   done
+  [ -f "$work/run-$signal/varnetrixreader.ini" ] || fail "no settings file in $work/run-$signal after SIG$signal"
   script_pid=""
   started=()
 done
