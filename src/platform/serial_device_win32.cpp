@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,24 @@ namespace {
 int LastErrorCode() {
     const DWORD code = GetLastError();
     return code != 0 ? static_cast<int>(code) : static_cast<int>(ERROR_GEN_FAILURE);
+}
+
+// What the communications calls answer once the device behind an open
+// handle has gone (a USB adapter pulled out): the drivers differ in which.
+// Wine answers "not ready" for a pseudo-terminal whose other side has gone.
+bool MeansDeviceGone(DWORD code) {
+    switch (code) {
+    case ERROR_NOT_READY:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+        return true;
+    default:
+        return false;
+    }
 }
 
 class Win32StopSignal final : public StopSignal {
@@ -92,6 +111,7 @@ public:
         mask_ = 0;
         failuresInRow_ = 0;
         immediateInRow_ = 0;
+        keptErrors_.store(0);
         return 0;
     }
 
@@ -183,7 +203,7 @@ public:
         DWORD flags = 0;
         COMSTAT stat{};
         if (!::ClearCommError(handle_, &flags, &stat)) return LastErrorCode();
-        errors = flags;
+        errors = flags | keptErrors_.exchange(0);
         inputCount = static_cast<std::int32_t>(std::min<DWORD>(stat.cbInQue, 0x7FFFFFFF));
         return 0;
     }
@@ -208,6 +228,21 @@ public:
     int PurgeComm(std::uint32_t flags) override {
         if (handle_ == INVALID_HANDLE_VALUE) return ERROR_INVALID_HANDLE;
         return ::PurgeComm(handle_, flags) ? 0 : LastErrorCode();
+    }
+
+    // A working device always answers the status query; a removed one
+    // refuses it for good.
+    bool LineGone() override {
+        if (handle_ == INVALID_HANDLE_VALUE) return false;
+        DWORD flags = 0;
+        COMSTAT stat{};
+        if (::ClearCommError(handle_, &flags, &stat)) {
+            // The query clears the line error flags: keep them for the
+            // caller of ClearCommError, whom they are for.
+            keptErrors_.fetch_or(flags);
+            return false;
+        }
+        return MeansDeviceGone(GetLastError());
     }
 
 private:
@@ -265,8 +300,11 @@ private:
         }
     }
 
-    // The wait failed: pause on the stop signal, then let the caller wait again.
+    // The wait failed. On a device that has gone that is the end (waiting
+    // again would fail for ever); otherwise pause on the stop signal, then
+    // let the caller wait again.
     WaitOutcome Failure(HANDLE stopEvent) {
+        if (LineGone()) return WaitOutcome::WaitFailed;
         const int shift = std::min(failuresInRow_, 4);
         const DWORD pause = std::min<DWORD>(kFirstBackoffMs << shift, kMaxBackoffMs);
         ++failuresInRow_;
@@ -340,6 +378,8 @@ private:
     DWORD mask_ = 0;
     int failuresInRow_ = 0;
     int immediateInRow_ = 0;
+    // Line error flags a loss check cleared before the caller asked for them.
+    std::atomic<std::uint32_t> keptErrors_{0};
 };
 
 } // namespace
