@@ -7,6 +7,10 @@
               the simulator's request log (BCAS, 200 ms, CSV, every 500 ms),
               closes the window with WM_DELETE_WINDOW and checks the settings
               file the system's profile functions wrote.
+  reconnect   as run, with [ComPort] Reconnect=1 and a simulator that is
+              unplugged while the poll runs and plugged in again under the
+              same path: no message box, the poll comes back by itself, and
+              the station log has the loss and the reconnection.
   start-close the program starts, shows its main window and ends with exit
               code 0 when that window is closed (the zip's smoke test).
 
@@ -74,6 +78,16 @@ class Screen:
                     pass  # gone meanwhile
             time.sleep(0.1)
         return None
+
+    def count(self, prefix):
+        n = 0
+        for w in self.root.query_tree().children:
+            try:
+                if w.get_attributes().map_state == X.IsViewable and self.name(w).startswith(prefix):
+                    n += 1
+            except error.XError:
+                pass
+        return n
 
     def rect(self, w):
         g = w.get_geometry()
@@ -165,7 +179,7 @@ def map_com1(prefix, target):
     quiet(["wineserver", "-k"])
     quiet(["wine", "cmd", "/c", "exit"])  # the server starts anew and makes the device links
     link = os.path.realpath(os.path.join(prefix, "dosdevices", "com1"))
-    return check(link == target, f"COM1 maps to the simulator's {target} (Wine: {link})")
+    return check(link == os.path.realpath(target), f"COM1 maps to the simulator's {target} (Wine: {link})")
 
 
 def pacing(requests):
@@ -268,6 +282,67 @@ def shot(rect, path):
     check(os.path.exists(path), f"screenshot {path}")
 
 
+def run_reconnect(args):
+    screen = Screen()
+    link = os.path.join(os.path.abspath(args.out), "modem")
+    after, away = args.unplug_after, 3
+    sim = subprocess.Popen([args.sim, "-v", "--seed", "7650", "--link", link, "--unplug", f"{after}:{away}"],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        sim.stdout.readline()
+        log = SimLog(sim)
+        # COM1 names the stable path, as a USB adapter's by-id name: the
+        # adapter plugged in again is found there.
+        if not map_com1(os.environ["WINEPREFIX"], link):
+            return
+        os.makedirs(args.workdir, exist_ok=True)
+        with open(os.path.join(args.workdir, "varnetrixreader.ini"), "wb") as f:
+            f.write(b"[ComPort]\r\nPort=COM1\r\nBaudRate=9600\r\nReconnect=1\r\n")
+        with open(os.path.join(args.out, "program.log"), "wb") as plog:
+            program = start_program(args.exe, args.workdir, plog)
+            try:
+                w = wait_window(screen, program, args.timeout)
+                if w is None:
+                    return
+                time.sleep(1.0)
+                cx, cy = client_origin(screen, screen.rect(w))
+                screen.click(cx + TOGGLE[0], cy + TOGGLE[1])
+                time.sleep(0.5)
+                screen.click(cx + POLL[0], cy + POLL[1])
+                back = None
+                deadline = time.monotonic() + after + away + 60
+                while back is None and time.monotonic() < deadline:
+                    back = next((t for t, line in list(log.lines) if "plugged in again" in line), None)
+                    time.sleep(0.2)
+                if not check(back is not None, "the simulator was unplugged and plugged in again"):
+                    return
+                unplugged = next(t for t, line in log.lines if "unplugged" in line)
+                before = [r for t, r in log.requests() if t < unplugged]
+                check("<1/BCAS_" in before, "the poll ran before the line was lost")
+                time.sleep(12)  # attempts after 1, 2 and 4 s, then the poll
+                polls = [(t, r) for t, r in log.requests() if t > back]
+                check(len([r for _, r in polls if r == "<1/BCAS_"]) >= 4,
+                      f"the poll came back by itself: {len(polls)} requests after the line returned"
+                      + (f", the first {polls[0][0] - back:.1f} s after it" if polls else ""))
+                check(screen.count(TITLE_PREFIX) == 1, "no message box: the main window is the program's one window")
+                close_and_wait(screen, w, program)
+            finally:
+                if program.poll() is None:
+                    program.kill()
+        logs = os.path.join(args.workdir, "logs")
+        events = ""
+        for name in sorted(os.listdir(logs)) if os.path.isdir(logs) else []:
+            if name.startswith("events-"):
+                with open(os.path.join(logs, name), encoding="utf-8", errors="replace") as f:
+                    events += f.read()
+        print("station log:\n" + "".join("  | " + l + "\n" for l in events.splitlines()))
+        check(" port-lost COM1" in events and " port-reconnected COM1" in events,
+              "the station log has the lost line and the reconnection")
+    finally:
+        sim.terminate()
+        sim.wait(timeout=10)
+
+
 def run_start_close(args):
     screen = Screen()
     os.makedirs(args.workdir, exist_ok=True)
@@ -289,7 +364,7 @@ def run_start_close(args):
 
 def main():
     p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("mode", choices=["run", "start-close"])
+    p.add_argument("mode", choices=["run", "reconnect", "start-close"])
     p.add_argument("--exe", required=True, help="the program, as Wine names it or as a Unix path")
     p.add_argument("--workdir", required=True, help="its working directory")
     p.add_argument("--out", required=True, help="where logs go")
@@ -297,12 +372,14 @@ def main():
     p.add_argument("--screenshot", help="PNG of the main window")
     p.add_argument("--timeout", type=float, default=120, help="seconds for the window to come up")
     p.add_argument("--poll-seconds", type=float, default=3.3, help="how long the poll runs")
+    p.add_argument("--unplug-after", type=float, default=25,
+                   help="reconnect: seconds from the simulator's start to the unplugging")
     args = p.parse_args()
     os.makedirs(args.out, exist_ok=True)
-    if args.mode == "run":
+    if args.mode in ("run", "reconnect"):
         if not args.sim:
-            p.error("run needs --sim")
-        run_e2e(args)
+            p.error(f"{args.mode} needs --sim")
+        (run_e2e if args.mode == "run" else run_reconnect)(args)
     else:
         run_start_close(args)
     print(f"{'passed' if not failures else 'FAILED'}: {len(failures)} check(s) failed")
