@@ -163,16 +163,18 @@ void CheckControls(QWidget* client, const std::vector<Expected>& table)
             EXPECT_EQ(w->geometry(), QRect(e.left, e.top, e.width, e.height));
         }
         EXPECT_EQ(Latin1(TextOf(w)), e.text);
-        if (e.font)
+        if (e.font) {
             EXPECT_EQ(FontColour(w), *e.font);
+        }
         if (e.background) {
             EXPECT_EQ(BackgroundColour(w), *e.background);
             EXPECT_TRUE(w->autoFillBackground());
         }
         EXPECT_EQ(w->font().pixelSize(), e.fontPx);
         EXPECT_EQ(w->font().bold(), e.bold);
-        if (auto* label = qobject_cast<QLabel*>(w); label && e.kind == Kind::Text)
+        if (auto* label = qobject_cast<QLabel*>(w); label && e.kind == Kind::Text) {
             EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, e.centred ? Qt::AlignHCenter : Qt::AlignLeft);
+        }
     }
 }
 
@@ -279,8 +281,9 @@ TEST_F(FormTest, StatusBarPanelsStartWhereTheWidthsBeforeThemEnd)
             EXPECT_EQ(f.StatusPanel[i]->parentWidget(), f.StatusBar1);
             EXPECT_EQ(f.StatusPanel[i]->x(), lefts[i]) << "panel " << i;
             EXPECT_EQ(f.StatusPanel[i]->height(), f.StatusBar1->height());
-            if (i < 3)
+            if (i < 3) {
                 EXPECT_EQ(f.StatusPanel[i]->width(), widths[i]);
+            }
         }
         // The clock's panel reaches to the bar's right end.
         EXPECT_EQ(f.StatusPanel[3]->geometry().right(), f.StatusBar1->width() - 1);

@@ -85,3 +85,39 @@ TEST(BuildControls, RaisesForARecordItCannotBuild)
 }
 
 } // namespace
+
+// A second window is placed clear of the main window's frame where the
+// screen has room, and covers as little of it as it can where it has not.
+struct PlaceCase {
+    const char* what;
+    QRect screen;
+    QRect keepClear;
+    QPoint expected;
+};
+
+TEST(PlaceClearOf, BesideWhereThereIsRoomElseWhereItCoversLeast)
+{
+    const QSize size(828, 630);
+    const QRect main(257, 129, 537, 512);  // the main window's frame, placed as its layout says
+    const PlaceCase cases[] = {
+        {"a wide screen: to the right, tops lined up", QRect(0, 0, 1920, 1080), main, QPoint(802, 129)},
+        {"the main window at the right edge: to the left", QRect(0, 0, 1920, 1080), QRect(1300, 100, 537, 512),
+         QPoint(464, 100)},
+        {"a tall screen: below, left edges lined up", QRect(0, 0, 1200, 1920), main, QPoint(257, 649)},
+        {"room nowhere: the bottom right corner covers least", QRect(0, 0, 1280, 1024), main, QPoint(452, 394)},
+        {"a screen that does not start at 0", QRect(1920, 0, 1920, 1080), QRect(2177, 129, 537, 512),
+         QPoint(2722, 129)},
+    };
+    for (const PlaceCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QPoint at = PlaceClearOf(c.keepClear, size, c.screen);
+        EXPECT_EQ(at, c.expected);
+        EXPECT_TRUE(c.screen.contains(QRect(at, size))) << "off the screen";
+    }
+}
+
+TEST(PlaceClearOf, AWindowLargerThanTheScreenKeepsItsTopLeftOnIt)
+{
+    const QPoint at = PlaceClearOf(QRect(100, 100, 300, 200), QSize(2000, 1500), QRect(0, 0, 1280, 1024));
+    EXPECT_EQ(at, QPoint(0, 0));
+}

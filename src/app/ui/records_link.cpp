@@ -1,6 +1,7 @@
 #include "app/ui/records_link.h"
 
 #include "app/ui/form1.h"
+#include "platform/ui/form_layout.h"
 #include "platform/ui/guard.h"
 #include "platform/workdir.h"
 #include "records/ui/pass_plot.h"
@@ -89,9 +90,13 @@ void RecordsLink::PassLogToggled(bool on)
 
 void RecordsLink::ShowPassPlot()
 {
-    if (!plot_)
+    if (!plot_) {
         plot_ = std::make_unique<TPassPlot>(form1_.Hub, worker_,
                                             [this](std::int64_t utcMs) { return passes_.FileFor(utcMs); });
+        // Beside the main window where the screen has room, so that the
+        // operator's controls stay in sight and in reach.
+        MoveClearOf(plot_.get(), &form1_);
+    }
     plot_->show();
     plot_->OpenToday();
     plot_->raise();

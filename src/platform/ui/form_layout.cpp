@@ -16,6 +16,8 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace {
 
 QString Text(const char* s) { return QString::fromLatin1(s); }
@@ -172,6 +174,49 @@ void CentreOnScreen(QWidget* window)
         frame.moveCenter(s->availableGeometry().center());
         window->move(frame.topLeft());
     }
+}
+
+QPoint PlaceClearOf(const QRect& keepClear, const QSize& size, const QRect& available)
+{
+    constexpr int kGap = 8;
+    const int w = size.width();
+    const int h = size.height();
+    // Kept on the screen; a window larger than the screen keeps its top left there.
+    auto onScreen = [&](int x, int y) {
+        x = std::max(available.left(), std::min(x, available.right() + 1 - w));
+        y = std::max(available.top(), std::min(y, available.bottom() + 1 - h));
+        return QPoint(x, y);
+    };
+    const QPoint candidates[] = {
+        onScreen(keepClear.right() + 1 + kGap, keepClear.top()),
+        onScreen(keepClear.left() - kGap - w, keepClear.top()),
+        onScreen(keepClear.left(), keepClear.bottom() + 1 + kGap),
+        onScreen(keepClear.left(), keepClear.top() - kGap - h),
+        onScreen(available.right() + 1 - w, available.bottom() + 1 - h),
+        onScreen(available.right() + 1 - w, available.top()),
+        onScreen(available.left(), available.bottom() + 1 - h),
+        onScreen(available.left(), available.top()),
+    };
+    QPoint best = candidates[0];
+    long long bestCovered = -1;
+    for (const QPoint& at : candidates) {
+        const QRect covered = QRect(at, size).intersected(keepClear);
+        const long long area = covered.isEmpty() ? 0 : 1LL * covered.width() * covered.height();
+        if (bestCovered < 0 || area < bestCovered) {
+            best = at;
+            bestCovered = area;
+        }
+    }
+    return best;
+}
+
+void MoveClearOf(QWidget* window, const QWidget* other)
+{
+    QScreen* s = other->screen() ? other->screen() : QGuiApplication::primaryScreen();
+    if (s == nullptr)
+        return;
+    const QSize frameExtra = other->frameGeometry().size() - other->size();
+    window->move(PlaceClearOf(other->frameGeometry(), window->size() + frameExtra, s->availableGeometry()));
 }
 
 ClientArea::ClientArea(QWidget* parent) : QWidget(parent) {}

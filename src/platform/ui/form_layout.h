@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QWidget>
@@ -111,6 +112,18 @@ void ApplyWindowLayout(QWidget* window, const WindowLayout& layout, QWidget* cli
 
 // Moves a window so that its frame is centred on its screen.
 void CentreOnScreen(QWidget* window);
+
+// Where a window whose frame is `size` goes within `available` so that it
+// covers as little as it can of `keepClear` (another window's frame): beside
+// it, right, left, below or above, lined up with it, when there is room;
+// otherwise the place among those and the corners of `available` that
+// covers least of it.
+QPoint PlaceClearOf(const QRect& keepClear, const QSize& size, const QRect& available);
+
+// Moves a window that is not shown yet to PlaceClearOf another window's
+// frame on that window's screen. Its own frame is taken to be as wide as the
+// other's.
+void MoveClearOf(QWidget* window, const QWidget* other);
 
 // The client area of a window: the parent of its controls. It keeps a status
 // bar docked to its bottom edge when the window is resized.
