@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#ifndef _WIN32
 namespace {
 
 // "COMn" with n a positive decimal number, in any case.
@@ -22,6 +23,7 @@ bool ComNumber(const std::string& port, unsigned long& n)
 }
 
 } // namespace
+#endif
 
 std::string SerialDevicePath(const std::string& port)
 {
