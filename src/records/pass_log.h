@@ -62,6 +62,8 @@ public:
     // The operator's switch; turning it on the first time also removes the old files.
     void SetEnabled(bool enabled);
     bool Enabled() const { return enabled_; }
+    // How many days of files are kept; the scan archive keeps as many.
+    int KeepDays() const { return keepDays_; }
 
     // Passes on to the hub how the writes went (window thread).
     void TellHealth();

@@ -462,8 +462,7 @@ void TForm1::ComboBox1Change()
 void TForm1::ButtonconfigClick(int n)
 {
     if (ComPort.Connected() && n >= 1 && n <= 5)
-        Hub.Record(EventKind::Recall,
-                   std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ") by the operator");
+        Hub.Record(EventKind::Recall, RecallText(n) + " by the operator");
     Sending([this, n] { Recall(Senders(), n); });
 }
 
@@ -510,9 +509,14 @@ void TForm1::RemoteRecall(int n, const std::string& client)
     RemotePortOpen();
     if (n < 1 || n > 5)
         throw std::invalid_argument("no recall button " + std::to_string(n));
-    Hub.Record(EventKind::Recall,
-               std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ") by remote client " + client);
+    Hub.Record(EventKind::Recall, RecallText(n) + " by remote client " + client);
     Recall(Senders(), n);
+}
+
+// "2 (FY3A)": the recall's number and its button's caption, for the station log.
+std::string TForm1::RecallText(int n) const
+{
+    return std::to_string(n) + " (" + FromQ(Buttonconfig[n - 1]->text()) + ")";
 }
 
 void TForm1::RemotePortOpen() const

@@ -196,6 +196,7 @@ private:
     void StopPoll();
     void EndProgram();
     // Raises when the port is closed (network control's sequences).
+    std::string RecallText(int n) const;
     void RemotePortOpen() const;
     // The toggle's open path after the port has opened.
     void ShowPortOpen();

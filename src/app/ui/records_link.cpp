@@ -35,7 +35,7 @@ RecordsLink::RecordsLink(TForm1& form1, TForm3& form3, TCustomIniFile& settings)
       form3_(form3),
       settings_(settings),
       passes_(form1.Hub, worker_, {Beside("logs"), ReadPassLogSettings(settings), [this] { Wake(); }}),
-      scans_(form1.Hub, worker_, Beside("scans"), [this] { Wake(); }, ReadPassLogSettings(settings).keepDays)
+      scans_(form1.Hub, worker_, Beside("scans"), [this] { Wake(); }, passes_.KeepDays())
 {
     setObjectName(QStringLiteral("Records"));
     form3_.Controller().AddListener(scans_);
